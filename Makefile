@@ -1,0 +1,55 @@
+# The front door: `make run` builds the assistant and starts it on a demo setup; `make test`
+# builds everything twice (plain, and with AddressSanitizer and UndefinedBehaviorSanitizer)
+# and runs every test in both. Each does its own set-up on a fresh Debian machine.
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+
+SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
+
+.PHONY: all deps build run test test-plain test-asan format format-check bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DREGISTER_WERROR=ON $(CMAKE_ARGS)
+
+$(ASAN_BUILD)/build.ninja:
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DREGISTER_WERROR=ON -DREGISTER_SANITIZE=ON $(CMAKE_ARGS)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@scripts/demo.sh $(BUILD)
+
+test: deps format-check test-plain test-asan
+
+test-plain: $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan: $(ASAN_BUILD)/build.ninja
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
+	    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	    ctest --output-on-failure -j $(JOBS)
+
+format:
+	clang-format -i $(SOURCES)
+
+format-check:
+	@clang-format --dry-run --Werror $(SOURCES)
+
+bench: build
+	cmake --build $(BUILD) --target bench
+	@scripts/bench.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,54 @@
+#pragma once
+
+// A world of its own for a GUI test: temporary program and Windows directories, and the
+// program's resource store opened from the build's output folder.
+
+#include "tests/support/TestWorld.h"
+#include "ui/Application.h"
+#include "ui/StatusWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace testsupport {
+
+// The folder that holds the built program and its resource files.
+inline std::string binaryDirectory()
+{
+    const char* directory = std::getenv("REGISTER_BIN_DIR");
+    return directory ? directory : ".";
+}
+
+class GuiWorld
+{
+public:
+    GuiWorld()
+    {
+        ui::application()->searchPath = ui::UI_PATH({binaryDirectory()});
+        m_store.reset(ui::OpenResourceStore());
+        EXPECT_EQ(m_store->Error(), 0) << "ROBJECTS.DAT not found in " << binaryDirectory();
+    }
+    ~GuiWorld()
+    {
+        ui::StatusWindow(nullptr, nullptr);
+        // A failed test may leave windows behind; the next test starts with none.
+        auto* manager = ui::UIW_WINDOW::windowManager;
+        while (ui::UIW_WINDOW* window = manager->First()) {
+            manager->Subtract(window);
+            if (window->DestroyOnClose())
+                delete window;
+        }
+        ui::UIW_WINDOW::defaultStorage = nullptr;
+        ui::resourceStore = nullptr;
+    }
+    TestWorld& files() { return m_files; }
+
+private:
+    TestWorld m_files;
+    std::unique_ptr<ui::ResourceStore> m_store;
+};
+
+} // namespace testsupport

@@ -1,0 +1,103 @@
+#include "tests/support/TestWorld.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace testsupport {
+
+namespace {
+
+std::optional<std::string> getEnv(const std::string& name)
+{
+    const char* value = std::getenv(name.c_str());
+    return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
+void setEnv(const std::string& name, const std::optional<std::string>& value)
+{
+    if (value)
+        ::setenv(name.c_str(), value->c_str(), 1);
+    else
+        ::unsetenv(name.c_str());
+}
+
+} // namespace
+
+TestWorld::TestWorld() : m_previousDir(fs::current_path()), m_previousWindir(getEnv("WINDIR"))
+{
+    std::string pattern = (fs::temp_directory_path() / "register-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        throw std::system_error(errno, std::generic_category(), "mkdtemp " + pattern);
+    // The canonical name, so that paths the code under test builds compare equal to ours.
+    m_root = fs::canonical(pattern);
+    m_programDir = m_root / "program";
+    m_windowsDir = m_root / "windows";
+    fs::create_directory(m_programDir);
+    fs::create_directory(m_windowsDir);
+    setEnv("WINDIR", m_windowsDir.string());
+    fs::current_path(m_programDir);
+}
+
+TestWorld::~TestWorld()
+{
+    std::error_code error;
+    fs::current_path(m_previousDir, error);
+    setEnv("WINDIR", m_previousWindir);
+    if (fs::remove_all(m_root, error) != static_cast<std::uintmax_t>(-1))
+        return;
+    // A test may have taken away the write permission of a folder to provoke a failure;
+    // give it back so that the tree can go.
+    for (const auto& entry : fs::recursive_directory_iterator(m_root, error)) {
+        if (entry.is_directory(error) && !entry.is_symlink(error))
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, error);
+    }
+    fs::remove_all(m_root, error);
+}
+
+void TestWorld::writeFile(const fs::path& path, std::string_view bytes) const
+{
+    std::error_code error;
+    if (path.has_parent_path())
+        fs::create_directories(path.parent_path(), error);
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    if (!file)
+        ADD_FAILURE() << "cannot write " << path;
+}
+
+std::string TestWorld::readFile(const fs::path& path) const
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        ADD_FAILURE() << "cannot read " << path;
+        return {};
+    }
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+bool TestWorld::exists(const fs::path& path) const
+{
+    std::error_code error;
+    return fs::exists(fs::symlink_status(path, error));
+}
+
+ScopedEnv::ScopedEnv(std::string name, const std::optional<std::string>& value)
+    : m_name(std::move(name)), m_previous(getEnv(m_name))
+{
+    setEnv(m_name, value);
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    setEnv(m_name, m_previous);
+}
+
+} // namespace testsupport
