@@ -53,13 +53,18 @@ ResourceStore* OpenResourceStore()
     return resourceStore;
 }
 
-ResourceStore* OpenServiceStore(std::unique_ptr<ResourceStore>& slot, const char* baseName)
+ResourceStore* OpenServiceStore(std::unique_ptr<ResourceStore>& slot, const char* baseName,
+                                std::initializer_list<const char*> definitions)
 {
     if (slot)
         return slot.get();
     std::string fileName = std::string(baseName) + ".z_t";
     slot = std::make_unique<ResourceStore>(fileName, currentApplication->searchPath);
-    if (slot->Error()) {
+    // A store that lacks what it is opened for is as unusable as a missing one.
+    bool usable = !slot->Error() && slot->HasObject(QStringLiteral("MSG_TABLE"));
+    for (const char* definition : definitions)
+        usable = usable && slot->HasObject(QString::fromLatin1(definition));
+    if (!usable) {
         // Until the error reporter exists only a beep can tell of it.
         std::string message = "Critical Error!  The file \"" + fileName + "\" cannot be located.";
         if (UI_ERROR_SYSTEM::errorSystem)
@@ -102,7 +107,7 @@ ZAF_DIRECTORY_SERVICE::ZAF_DIRECTORY_SERVICE() : UIW_WINDOW(new QDialog, true)
 
 ZAF_SERVICE_MANAGER::ZAF_SERVICE_MANAGER()
     : UIW_WINDOW(QStringLiteral("ZAF_SERVICE_MANAGER"),
-                 OpenServiceStore(serviceStoreSlot(), "p_servic"))
+                 OpenServiceStore(serviceStoreSlot(), "p_servic", {"ZAF_SERVICE_MANAGER"}))
 {
     ResourceStore* store = serviceStoreSlot().get();
     m_messages = store->LoadMessageTable(QStringLiteral("MSG_TABLE"));
@@ -183,11 +188,20 @@ EVENT_TYPE ConfirmExit(UI_WINDOW_MANAGER&, UI_EVENT_MANAGER& eventManager)
 int RunApplication(int argc, char** argv, int (*run)(UI_APPLICATION& application))
 {
     UI_APPLICATION application(argc, argv);
+    return RunGuarded(application, run);
+}
+
+int RunGuarded(UI_APPLICATION& application, int (*run)(UI_APPLICATION& application))
+{
     try {
         return run(application);
     } catch (const CriticalError&) {
         // The message has been shown (or the beep sounded); the program cannot go on.
         return criticalErrorExitCode;
+    } catch (const StoreDefect& defect) {
+        MessageWindow error("Error!", "HAND", MSG_OK, MSG_OK, "%s", defect.what());
+        error.Run();
+        return storeDefectExitCode;
     }
 }
 

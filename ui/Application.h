@@ -14,6 +14,7 @@
 
 #include <QApplication>
 
+#include <initializer_list>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -23,6 +24,8 @@ namespace ui {
 
 // Exit code of a run that stopped at the critical error of a missing service file.
 inline constexpr int criticalErrorExitCode = 2;
+// Exit code of a run that found a window definition or a child missing from its store.
+inline constexpr int storeDefectExitCode = 3;
 
 class UI_APPLICATION
 {
@@ -55,9 +58,10 @@ UI_APPLICATION* application();
 ResourceStore* OpenResourceStore();
 
 // The store of a service resource file (baseName + ".z_t"), opened on first use and kept in
-// slot. When it cannot be opened, the critical error is reported and CriticalError thrown:
-// the program cannot go on without it.
-ResourceStore* OpenServiceStore(std::unique_ptr<ResourceStore>& slot, const char* baseName);
+// slot. When it cannot be opened, or lacks its message table or one of the named definitions,
+// the critical error is reported and CriticalError thrown: the program cannot go on without it.
+ResourceStore* OpenServiceStore(std::unique_ptr<ResourceStore>& slot, const char* baseName,
+                                std::initializer_list<const char*> definitions = {});
 
 class CriticalError : public std::runtime_error
 {
@@ -140,7 +144,11 @@ std::unique_ptr<ResourceStore>& serviceStoreSlot();
 std::unique_ptr<ResourceStore>& directoryStoreSlot();
 
 // The entry point's work: builds the application object, runs the program and returns its
-// exit code (the critical error of a missing service file included).
+// exit code.
 int RunApplication(int argc, char** argv, int (*run)(UI_APPLICATION& application));
+// Runs the program in an application object, turning the errors it cannot go on from into
+// exit codes: the critical error of a missing service file, and a defective store (reported
+// to the user first).
+int RunGuarded(UI_APPLICATION& application, int (*run)(UI_APPLICATION& application));
 
 } // namespace ui

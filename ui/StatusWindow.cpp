@@ -49,9 +49,10 @@ void StatusWindow(const char* title, const char* format, ...)
     }
 
     if (!statusWindow) {
-        statusWindow = std::make_unique<ProgressWindow>();
-        statusWindow->CentreOnScreen();
-        statusField = statusWindow->Get(messageFieldNumber);
+        auto window = std::make_unique<ProgressWindow>();
+        statusField = window->Require(messageFieldNumber);
+        window->CentreOnScreen();
+        statusWindow = std::move(window);
     }
     if (title)
         statusWindow->SetTitle(fromAnsi(title));

@@ -223,3 +223,33 @@ TEST(Profile, FileNamesAndFileSystemCases)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Profile, HostileFilesAreReadAndKeptByteForByte)
+{
+    TestWorld world;
+    std::string hostile;
+    hostile += "[windows]\r\nload=\x01\x02\xFF\xFE\r\n";
+    hostile += std::string("nul=a\0b", 7) + "\r\n";
+    hostile += "long=" + std::string(100000, 'x') + "\r\n";
+    hostile += "[windows]\r\nrun=shadowed\r\n";
+    hostile += "[other]\nrun=C:\\APP\\REGISTER.EXE";
+    world.writeFile(world.windowsDir() / "WIN.INI", hostile);
+
+    EXPECT_EQ(GetProfileStringA("windows", "run", "none"), "none") << "the first [windows] wins";
+    EXPECT_EQ(GetProfileStringA("windows", "long", "", 256), std::string(255, 'x'));
+    EXPECT_EQ(GetProfileStringA("windows", "long", "", 200000), std::string(100000, 'x'));
+    EXPECT_EQ(GetProfileStringA("other", "run", ""), "C:\\APP\\REGISTER.EXE");
+    GetProfileStringA("windows", "nul", "");
+    GetProfileStringA("windows", "load", "");
+
+    ASSERT_TRUE(WriteProfileStringA("other", "run", "C:\\TOOLS\\CLOCK.EXE"));
+    std::string expected = hostile;
+    expected.replace(expected.rfind("C:\\APP\\REGISTER.EXE"), 19, "C:\\TOOLS\\CLOCK.EXE");
+    EXPECT_EQ(world.readFile(world.windowsDir() / "WIN.INI"), expected);
+    EXPECT_TRUE(WriteProfileStringA(nullptr, nullptr, nullptr)) << "the cache flush";
+    EXPECT_EQ(world.readFile(world.windowsDir() / "WIN.INI"), expected);
+}
+
+} // namespace

@@ -88,8 +88,15 @@ TEST_F(ApplicationTest, MissingServiceFileIsACriticalError)
     EXPECT_THROW(ZAF_SERVICE_MANAGER(), CriticalError);
     EXPECT_EQ(counter.beeps, 1) << "no error reporter exists yet, so only a beep tells";
 
+    // A store of the right name that holds the wrong things is no better.
+    fs::path folder = folderWith({});
+    fs::copy_file(fs::path(testsupport::binaryDirectory()) / "p_direct.z_t",
+                  folder / "p_servic.z_t");
+    EXPECT_THROW(ZAF_SERVICE_MANAGER(), CriticalError);
+    EXPECT_EQ(counter.beeps, 2);
+
     folderWith({"p_servic.z_t"});
-    fs::remove(world.files().root() / "resources" / "p_direct.z_t");
+    fs::remove(folder / "p_direct.z_t");
     ZAF_SERVICE_MANAGER services;
     ScriptedUser user;
     user.answer("Error", "OK");
@@ -97,7 +104,21 @@ TEST_F(ApplicationTest, MissingServiceFileIsACriticalError)
     ASSERT_EQ(user.sightings().size(), 1u);
     EXPECT_EQ(user.sightings()[0].text,
               "Critical Error!  The file \"p_direct.z_t\" cannot be located.");
-    EXPECT_EQ(counter.beeps, 1);
+    EXPECT_EQ(counter.beeps, 2);
+}
+
+TEST_F(ApplicationTest, DefectiveStoreIsReportedAndEndsTheRun)
+{
+    ScriptedUser user;
+    user.answer("Error!", "OK");
+    int exitCode = RunGuarded(*application(), [](UI_APPLICATION&) {
+        UIW_WINDOW window("NO_SUCH_WINDOW");
+        return 0;
+    });
+    EXPECT_EQ(exitCode, storeDefectExitCode);
+    ASSERT_EQ(user.sightings().size(), 1u);
+    EXPECT_EQ(user.sightings()[0].text,
+              "The window \"NO_SUCH_WINDOW\" is missing from ROBJECTS.DAT.");
 }
 
 TEST_F(ApplicationTest, ConfirmExit)

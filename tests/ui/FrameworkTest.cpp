@@ -109,8 +109,10 @@ TEST_F(FrameworkTest, ChildrenAreFoundByIdentifierAndNumber)
     ASSERT_NE(status.Get(3), nullptr);
     EXPECT_EQ(status.Get(4), nullptr);
 
-    UIW_WINDOW missing("NO_SUCH_WINDOW");
-    EXPECT_NE(missing.NativeWindow(), nullptr) << "an unknown definition gives an empty window";
+    EXPECT_EQ(form.Require("CITY"), form.Get("CITY"));
+    EXPECT_THROW(form.Require("NO_SUCH_FIELD"), StoreDefect);
+    EXPECT_THROW(status.Require(4), StoreDefect);
+    EXPECT_THROW(UIW_WINDOW("NO_SUCH_WINDOW"), StoreDefect);
 }
 
 TEST_F(FrameworkTest, FormattedFieldKeepsItsTemplate)

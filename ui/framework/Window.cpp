@@ -172,8 +172,9 @@ UIW_WINDOW::UIW_WINDOW(const QString& definitionName, ResourceStore* store)
     ResourceStore* source = store ? store : defaultStorage;
     QWidget* widget = source ? source->LoadWindow(definitionName) : nullptr;
     if (!widget) {
-        widget = new QWidget;
-        widget->setObjectName(definitionName);
+        std::string storeName = source ? source->FileName() : std::string("the resource store");
+        throw StoreDefect("The window \"" + definitionName.toStdString() + "\" is missing from " +
+                          storeName + ".");
     }
     attach(widget);
 }
@@ -267,6 +268,22 @@ UI_WINDOW_OBJECT* UIW_WINDOW::Get(int number)
             return wrap(child);
     }
     return nullptr;
+}
+
+UI_WINDOW_OBJECT* UIW_WINDOW::Require(const char* identifier)
+{
+    if (UI_WINDOW_OBJECT* object = Get(identifier))
+        return object;
+    throw StoreDefect("The window \"" + m_widget->objectName().toStdString() + "\" has no \"" +
+                      identifier + "\".");
+}
+
+UI_WINDOW_OBJECT* UIW_WINDOW::Require(int number)
+{
+    if (UI_WINDOW_OBJECT* object = Get(number))
+        return object;
+    throw StoreDefect("The window \"" + m_widget->objectName().toStdString() +
+                      "\" has no field number " + std::to_string(number) + ".");
 }
 
 void UIW_WINDOW::CentreOnScreen()

@@ -18,6 +18,7 @@
 
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,14 @@ namespace ui {
 class ResourceStore;
 class UI_EVENT_MANAGER;
 class UI_WINDOW_MANAGER;
+
+// A window definition, or a child that the code looks up, is missing from the store: the
+// store does not belong to this program. The application frame tells the user and ends.
+class StoreDefect : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // Status flag: a choice is chosen.
 inline constexpr unsigned WOS_SELECTED = 0x0004;
@@ -72,7 +81,7 @@ class UIW_WINDOW
 {
 public:
     // Builds the window from the definition of that name in store, or in the default store
-    // when store is null. A definition that the store lacks gives an empty window.
+    // when store is null. Throws StoreDefect when the store lacks the definition.
     explicit UIW_WINDOW(const QString& definitionName, ResourceStore* store = nullptr);
     virtual ~UIW_WINDOW();
     UIW_WINDOW(const UIW_WINDOW&) = delete;
@@ -87,6 +96,10 @@ public:
     // Children by identifier and by number; nullptr when the window has none.
     UI_WINDOW_OBJECT* Get(const char* identifier);
     UI_WINDOW_OBJECT* Get(int number);
+    // The same for children the code cannot do without: throws StoreDefect naming the child
+    // when the window has none.
+    UI_WINDOW_OBJECT* Require(const char* identifier);
+    UI_WINDOW_OBJECT* Require(int number);
 
     // Centres the window on the screen, shrinking it first to fit the screen.
     void CentreOnScreen();
