@@ -6,7 +6,7 @@ packages=(
     cmake ninja-build g++ make python3
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-qpa-plugins libgl-dev
     libgtest-dev libgmock-dev
-    lrzsz poppler-utils fonts-dejavu-core clang-format
+    lrzsz poppler-utils fonts-dejavu-core clang-format curl
 )
 
 missing=()

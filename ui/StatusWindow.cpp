@@ -5,8 +5,12 @@
 #include "ui/framework/Window.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
+#include <algorithm>
 #include <cstdarg>
 #include <memory>
 
@@ -29,6 +33,27 @@ public:
 std::unique_ptr<ProgressWindow> statusWindow;
 UI_WINDOW_OBJECT* statusField = nullptr;
 bool waitCursorShown = false;
+// When the window was last painted; invalid until its first paint.
+QElapsedTimer lastRepaint;
+
+// The time one frame stays on the display: repaints closer together than that cannot be seen.
+qint64 frameIntervalMs(QWidget* window)
+{
+    QScreen* screen = window->screen();
+    qreal rate = screen && screen->refreshRate() >= 1 ? screen->refreshRate() : 60;
+    return std::max<qint64>(1, static_cast<qint64>(1000 / rate));
+}
+
+// A window paints only once the display has exposed it, which the display reports through the
+// event loop; the callers block without letting it run, so let the report in here. Input
+// stays queued, so the user cannot act in between.
+void waitUntilExposed(QWidget* window)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (window->windowHandle() && !window->windowHandle()->isExposed() && waited.elapsed() < 500)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+}
 
 } // namespace
 
@@ -63,8 +88,18 @@ void StatusWindow(const char* title, const char* format, ...)
     if (!native->isVisible()) {
         native->show();
         native->raise();
+        waitUntilExposed(native);
+        lastRepaint.invalidate();
     }
-    native->repaint();
+    // A caller in a fast loop (a download in 499-byte chunks) updates far more often than the
+    // display shows frames: paint at most once a frame. The field always holds the latest
+    // text; a skipped paint is drawn by the next one or as soon as the event loop runs.
+    if (!lastRepaint.isValid() || lastRepaint.elapsed() >= frameIntervalMs(native)) {
+        native->repaint();
+        lastRepaint.restart();
+    } else {
+        native->update();
+    }
 }
 
 UIW_WINDOW* CurrentStatusWindow()
