@@ -45,8 +45,8 @@ struct RegistrantRecord
 
 struct RegistrationSettings
 {
-    Text<75> ProductName; // stored cut to 75 characters of the 150-byte field
-    Text<75> Date;        // DD-MON-YY
+    Text<150> ProductName; // stored cut to 75 characters of the 150-byte field
+    Text<75> Date;         // DD-MON-YY
     Text<75> osName;
     std::int32_t Installed = 0;
     std::uint16_t ComPort = 0; // 1 = COM1, 0 = none configured

@@ -1,16 +1,23 @@
 #!/usr/bin/env bash
 # Starts the assistant on a demo setup of its own: a fresh program directory and Windows
-# directory in a temporary folder, with a REGISTER.INI of sensible values.
+# directory in a temporary folder, a REGISTER.INI of sensible values, a product CD with the
+# free gift, and a local registration server that the assistant registers with.
+#
+# With a display, the assistant opens for a person to use. Without one, a scripted user plays
+# a whole registration on Qt's offscreen platform, saves a picture of every window and shows
+# what was delivered. DEMO_METHOD=internet|mail|fax picks the way it registers.
 set -euo pipefail
 
-build=${1:-build}
+build=$(cd "${1:-build}" && pwd)
+root=$(cd "$(dirname "$0")/.." && pwd)
 demo=$(mktemp -d "${TMPDIR:-/tmp}/register-demo.XXXXXX")
 program="$demo/program"
 windows="$demo/windows"
-mkdir -p "$program" "$windows/dosdevices"
+cd_root="$demo/cd"
+mkdir -p "$program" "$windows/dosdevices" "$cd_root/GIFT"
 
-cp "$build/bin/register" "$build/bin/ROBJECTS.DAT" "$build/bin/p_servic.z_t" \
-    "$build/bin/p_direct.z_t" "$program/"
+cp "$build/bin/register" "$build/bin/register-demo" "$build/bin/ROBJECTS.DAT" \
+    "$build/bin/p_servic.z_t" "$build/bin/p_direct.z_t" "$program/"
 
 cat > "$windows/REGISTER.INI" <<'INI'
 [product]
@@ -23,15 +30,53 @@ ComPort=1
 [user]
 Mode=Tone
 INI
-printf '[windows]\r\nrun=%s\r\n' "$program/REGISTER" > "$windows/WIN.INI"
+printf '[windows]\r\nrun=%s %s\r\n' "$program/REGISTER" "/opt/clock/CLOCK.EXE" > "$windows/WIN.INI"
+
+# The product CD in drive D, with the free gift's installer.
+echo "D" > "$program/drive"
+touch "$cd_root/pantrixID"
+cat > "$cd_root/GIFT/SETUP.EXE" <<SETUP
+#!/bin/sh
+echo "Remindo installed \$(date)" > "$demo/remindo-installed.txt"
+SETUP
+chmod +x "$cd_root/GIFT/SETUP.EXE"
+ln -s "$cd_root" "$windows/dosdevices/d:"
+
+# The maker's side: a registration server on a free port of this machine.
+registrations="$demo/registrations.jsonl"
+python3 "$root/tools/registration_server.py" --port 0 --output "$registrations" \
+    > "$demo/server.out" 2> "$demo/server.log" &
+server=$!
+trap 'kill $server 2>/dev/null || true' EXIT
+for _ in $(seq 50); do
+    [ -s "$demo/server.out" ] && break
+    sleep 0.1
+done
+port=$(head -n 1 "$demo/server.out")
 
 export WINDIR="$windows"
+export REGISTER_SERVER="127.0.0.1:$port"
 echo "Demo program directory: $program"
 echo "Demo Windows directory: $windows"
+echo "Registration server:    http://$REGISTER_SERVER (registrations go to $registrations)"
 
-if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    export QT_QPA_PLATFORM=offscreen
-fi
 status=0
-"$program/register" || status=$?
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    "$program/register" || status=$?
+else
+    echo "No display: a scripted user registers on Qt's offscreen platform."
+    QT_QPA_PLATFORM=offscreen "$program/register-demo" --pictures "$demo/pictures" \
+        --method "${DEMO_METHOD:-internet}" --pdf "$demo/registration.pdf" || status=$?
+fi
 echo "The assistant ended with exit code $status."
+echo
+echo "What was delivered:"
+[ -s "$registrations" ] && echo "  to the registration server: $(cat "$registrations")"
+[ -s "$demo/registration.pdf" ] && echo "  a printed page: $demo/registration.pdf"
+echo "Information file $program/oldinfo:"
+[ -f "$program/oldinfo" ] && tr -d '\r' < "$program/oldinfo" | iconv -f WINDOWS-1252 -t UTF-8 | sed 's/^/  | /'
+echo
+[ -f "$demo/remindo-installed.txt" ] && echo "The free gift's installer ran: $(cat "$demo/remindo-installed.txt")"
+[ -f "$windows/MORSELS.REG" ] && echo "Marker file: $windows/MORSELS.REG"
+echo "WIN.INI run= is now: $(grep -a '^run=' "$windows/WIN.INI" | tr -d '\r')"
+exit "$status"

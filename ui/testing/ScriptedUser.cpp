@@ -11,7 +11,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
+#include <QRegularExpression>
 #include <QTest>
+
+#include <cstdio>
 
 namespace ui {
 
@@ -84,9 +88,9 @@ ScriptedUser::~ScriptedUser()
 }
 
 ScriptedUser& ScriptedUser::add(const QString& window, QString description,
-                                std::function<void(QWidget*)> act)
+                                std::function<void(QWidget*)> act, bool leaves)
 {
-    m_steps.push_back({window, std::move(description), std::move(act)});
+    m_steps.push_back({window, std::move(description), std::move(act), leaves});
     return *this;
 }
 
@@ -127,40 +131,48 @@ ScriptedUser& ScriptedUser::choose(const QString& window, const char* choice)
 
 ScriptedUser& ScriptedUser::press(const QString& window, int eventCode)
 {
-    return add(window, QStringLiteral("press the button of event %1").arg(eventCode),
-               [eventCode](QWidget* front) {
-                   for (auto* button : front->findChildren<QAbstractButton*>()) {
-                       if (button->property("event").toInt() == eventCode && button->isVisible()) {
-                           requireEnabled(button);
-                           button->click();
-                           return;
-                       }
-                   }
-                   throw ScriptError("no button posts event " + std::to_string(eventCode));
-               });
+    return add(
+        window, QStringLiteral("press the button of event %1").arg(eventCode),
+        [eventCode](QWidget* front) {
+            for (auto* button : front->findChildren<QAbstractButton*>()) {
+                if (button->property("event").toInt() == eventCode && button->isVisible()) {
+                    requireEnabled(button);
+                    button->click();
+                    return;
+                }
+            }
+            throw ScriptError("no button posts event " + std::to_string(eventCode));
+        },
+        true);
 }
 
 ScriptedUser& ScriptedUser::press(const QString& window, const QString& caption)
 {
-    return add(window, QStringLiteral("press %1").arg(caption), [caption](QWidget* front) {
-        for (auto* button : front->findChildren<QAbstractButton*>()) {
-            if (withoutMnemonic(button->text()) == withoutMnemonic(caption) &&
-                button->isVisible()) {
-                requireEnabled(button);
-                button->click();
-                return;
+    return add(
+        window, QStringLiteral("press %1").arg(caption),
+        [caption](QWidget* front) {
+            for (auto* button : front->findChildren<QAbstractButton*>()) {
+                if (withoutMnemonic(button->text()) == withoutMnemonic(caption) &&
+                    button->isVisible()) {
+                    requireEnabled(button);
+                    button->click();
+                    return;
+                }
             }
-        }
-        throw ScriptError("no button \"" + caption.toStdString() + "\"");
-    });
+            throw ScriptError("no button \"" + caption.toStdString() + "\"");
+        },
+        true);
 }
 
 ScriptedUser& ScriptedUser::key(const QString& window, int qtKey)
 {
-    return add(window, QStringLiteral("press key %1").arg(qtKey), [qtKey](QWidget* front) {
-        QWidget* target = front->focusWidget() ? front->focusWidget() : front;
-        QTest::keyClick(target, static_cast<Qt::Key>(qtKey));
-    });
+    return add(
+        window, QStringLiteral("press key %1").arg(qtKey),
+        [qtKey](QWidget* front) {
+            QWidget* target = front->focusWidget() ? front->focusWidget() : front;
+            QTest::keyClick(target, static_cast<Qt::Key>(qtKey));
+        },
+        true);
 }
 
 ScriptedUser& ScriptedUser::answer(const QString& title, const QString& caption)
@@ -170,8 +182,9 @@ ScriptedUser& ScriptedUser::answer(const QString& title, const QString& caption)
 
 ScriptedUser& ScriptedUser::closeByTitleBar(const QString& window)
 {
-    return add(window, QStringLiteral("close by the title bar"),
-               [](QWidget* front) { front->close(); });
+    return add(
+        window, QStringLiteral("close by the title bar"), [](QWidget* front) { front->close(); },
+        true);
 }
 
 ScriptedUser& ScriptedUser::inspect(const QString& window, std::function<void(QWidget*)> look)
@@ -227,6 +240,38 @@ QString ScriptedUser::describe(QWidget* window)
              text.isEmpty() ? QString() : QStringLiteral(": ") + text);
 }
 
+void ScriptedUser::savePicture(QWidget* window)
+{
+    // The offscreen platform draws no window frames, so the picture gets a title bar of its
+    // own: without it a message box would not say what it is.
+    QPixmap content = window->grab();
+    const int barHeight = window->fontMetrics().height() + 8;
+    QImage picture(content.width(), content.height() + barHeight, QImage::Format_RGB32);
+    picture.fill(window->palette().color(QPalette::Window));
+    QPainter painter(&picture);
+    painter.fillRect(0, 0, picture.width(), barHeight,
+                     window->palette().color(QPalette::Highlight));
+    painter.setPen(window->palette().color(QPalette::HighlightedText));
+    painter.setFont(window->font());
+    painter.drawText(QRect(8, 0, picture.width() - 16, barHeight), Qt::AlignVCenter | Qt::AlignLeft,
+                     window->windowTitle());
+    painter.drawPixmap(0, barHeight, content);
+    painter.setPen(window->palette().color(QPalette::Dark));
+    painter.drawRect(picture.rect().adjusted(0, 0, -1, -1));
+    painter.end();
+
+    QString name = window->objectName() == QLatin1String("MessageWindow") ? window->windowTitle()
+                                                                          : window->objectName();
+    name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_]+")), QStringLiteral("_"));
+    QDir().mkpath(m_pictureDirectory);
+    QString path = QStringLiteral("%1/%2-%3.png")
+                       .arg(m_pictureDirectory)
+                       .arg(m_pictures.size() + 1, 2, 10, QLatin1Char('0'))
+                       .arg(name);
+    if (picture.save(path))
+        m_pictures.push_back(path);
+}
+
 void ScriptedUser::takeNextStep()
 {
     QWidget* front = frontWindow();
@@ -241,16 +286,25 @@ void ScriptedUser::takeNextStep()
                           "\" in front, but in front is: " + describe(front).toStdString());
     }
     m_sightings.push_back({front->objectName(), front->windowTitle(), messageText(front)});
-    if (!m_pictureDirectory.isEmpty()) {
-        QDir().mkpath(m_pictureDirectory);
-        QString name = QStringLiteral("%1/%2-%3.png")
-                           .arg(m_pictureDirectory)
-                           .arg(m_next, 2, 10, QLatin1Char('0'))
-                           .arg(front->objectName());
-        if (front->grab().save(name))
-            m_pictures.push_back(name);
-    }
+    if (step.leaves && !m_pictureDirectory.isEmpty())
+        savePicture(front);
     step.act(front);
+}
+
+void silenceOffscreenWarnings()
+{
+    static QtMessageHandler standardHandler = nullptr;
+    // The offscreen platform warns of every window feature it lacks (raising a window,
+    // size hints); those warnings say nothing about the program.
+    standardHandler = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+            if (message.startsWith(QLatin1String("This plugin does not support")))
+                return;
+            if (standardHandler)
+                standardHandler(type, context, message);
+            else
+                std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+        });
 }
 
 } // namespace ui

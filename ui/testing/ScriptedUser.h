@@ -57,7 +57,9 @@ public:
     // Looks at the window in front without acting on it.
     ScriptedUser& inspect(const QString& window, std::function<void(QWidget*)> look);
 
-    // Saves a picture of the front window before every step, numbered in order.
+    // Saves a picture of the front window, numbered in order, before every step that leaves
+    // it (a button pressed, a box answered, a key, a close), so each shows what the user saw
+    // just before acting.
     void savePicturesTo(const QString& directory) { m_pictureDirectory = directory; }
 
     bool finished() const { return m_next >= m_steps.size(); }
@@ -79,10 +81,12 @@ private:
         QString window;
         QString description;
         std::function<void(QWidget*)> act;
+        bool leaves = false; // the step ends the user's business with the window
     };
-    ScriptedUser& add(const QString& window, QString description,
-                      std::function<void(QWidget*)> act);
+    ScriptedUser& add(const QString& window, QString description, std::function<void(QWidget*)> act,
+                      bool leaves = false);
     void takeNextStep();
+    void savePicture(QWidget* window);
     static bool matches(QWidget* window, const QString& name);
     static QString describe(QWidget* window);
 
@@ -92,5 +96,8 @@ private:
     QString m_pictureDirectory;
     std::vector<QString> m_pictures;
 };
+
+// Keeps the offscreen platform's warnings about window features it lacks off standard error.
+void silenceOffscreenWarnings();
 
 } // namespace ui
