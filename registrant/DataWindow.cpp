@@ -1,6 +1,7 @@
 #include "registrant/DataWindow.h"
 
 #include "BuildConfig.h"
+#include "registrant/CancelQuestion.h"
 #include "registrant/InformationFile.h"
 #include "registrant/ProgramRecord.h"
 #include "ui/MessageWindow.h"
@@ -98,17 +99,12 @@ ui::EVENT_TYPE DataWindow::Event(const ui::UI_EVENT& event)
             eventManager->Put({ui::S_CLOSE});
         registrationCancelled = 0;
         return ui::OK_EVENT;
-    case ui::CANCEL_EVENT: {
-        ui::MessageWindow question(
-            "Registration", "QUESTION", ui::MSG_YES | ui::MSG_NO, ui::MSG_YES,
-            "Completing this registration allows you to receive technical support.\r\n\r\n"
-            "This program provides a way for you to register by using your modem or the "
-            "mail.\r\n\r\nAre you sure you want to cancel?");
+    case ui::CANCEL_EVENT:
+        // Cancelled from here on, whatever the answer.
         registrationCancelled = 1;
-        if (question.Run() == ui::RESULT_YES)
+        if (confirmCancelRegistration())
             eventManager->Put({ui::S_CLOSE});
         return ui::CANCEL_EVENT;
-    }
     default:
         return UIW_WINDOW::Event(event);
     }

@@ -5,7 +5,7 @@
 #
 # With a display, the assistant opens for a person to use. Without one, a scripted user plays
 # a whole registration on Qt's offscreen platform, saves a picture of every window and shows
-# what was delivered. DEMO_METHOD=internet|mail|fax picks the way it registers.
+# what was delivered. DEMO_METHOD=internet|mail|fax|modem picks the way it registers.
 set -euo pipefail
 
 build=$(cd "${1:-build}" && pwd)
@@ -42,14 +42,22 @@ SETUP
 chmod +x "$cd_root/GIFT/SETUP.EXE"
 ln -s "$cd_root" "$windows/dosdevices/d:"
 
+# A modem on COM1: the simulator answers AT commands and hands a connection to lrzsz's rb,
+# which stores what it receives.
+mkdir -p "$demo/modem-received"
+"$build/bin/modemsim" --link "$windows/dosdevices/com1" --log "$demo/modem-commands.log" \
+    --receive-dir "$demo/modem-received" --receiver-log "$demo/rb.log" --guard-ms 200 \
+    > "$demo/modemsim.out" 2> "$demo/modemsim.log" &
+modemsim=$!
+
 # The maker's side: a registration server on a free port of this machine.
 registrations="$demo/registrations.jsonl"
 python3 "$root/tools/registration_server.py" --port 0 --output "$registrations" \
     > "$demo/server.out" 2> "$demo/server.log" &
 server=$!
-trap 'kill $server 2>/dev/null || true' EXIT
+trap 'kill $server $modemsim 2>/dev/null || true' EXIT
 for _ in $(seq 50); do
-    [ -s "$demo/server.out" ] && break
+    [ -s "$demo/server.out" ] && [ -s "$demo/modemsim.out" ] && break
     sleep 0.1
 done
 port=$(head -n 1 "$demo/server.out")
@@ -59,6 +67,7 @@ export REGISTER_SERVER="127.0.0.1:$port"
 echo "Demo program directory: $program"
 echo "Demo Windows directory: $windows"
 echo "Registration server:    http://$REGISTER_SERVER (registrations go to $registrations)"
+echo "Modem on COM1:          $(head -n 1 "$demo/modemsim.out") (what it receives goes to $demo/modem-received)"
 
 status=0
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
@@ -73,6 +82,7 @@ echo
 echo "What was delivered:"
 [ -s "$registrations" ] && echo "  to the registration server: $(cat "$registrations")"
 [ -s "$demo/registration.pdf" ] && echo "  a printed page: $demo/registration.pdf"
+[ -s "$demo/modem-received/oldinfo" ] && echo "  by modem: $demo/modem-received/oldinfo (the modem heard: $(tr '\n' ' ' < "$demo/modem-commands.log"))"
 echo "Information file $program/oldinfo:"
 [ -f "$program/oldinfo" ] && tr -d '\r' < "$program/oldinfo" | iconv -f WINDOWS-1252 -t UTF-8 | sed 's/^/  | /'
 echo

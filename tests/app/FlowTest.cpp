@@ -4,6 +4,7 @@
 #include "app/RunRegistration.h"
 #include "registrant/PrintedForms.h"
 #include "registrant/ProgramRecord.h"
+#include "tests/modem/ModemTestSupport.h"
 #include "tests/support/GuiWorld.h"
 #include "ui/Application.h"
 #include "ui/testing/ScriptedUser.h"
@@ -279,6 +280,55 @@ TEST_F(FlowTest, FaxPrintedCountsAsSentAndTheGiftIsInstalledFromTheCd)
     for (int i = 0; i < 100 && !world.exists(world.root() / "gift"); ++i)
         usleep(20000);
     EXPECT_TRUE(world.exists(world.root() / "gift")) << "the gift's installer ran";
+}
+
+TEST_F(FlowTest, ModemChosenInTheMethodWindowRegistersThroughTheSimulator)
+{
+    constexpr int modemPort = 5;
+    world.writeFile(world.windowsDir() / "REGISTER.INI", "[modem]\r\nComPort=5\r\n");
+    modemtest::blockOtherPorts(world, {modemPort});
+    modemtest::ModemSimulator modem(world, modemPort);
+    modemtest::WatchingDesktop pacing(&clock);
+
+    registerAnn();
+    user.choose("METHOD", "MODEM")
+        .press("METHOD", OK_EVENT)
+        .press("DIALING_CONFIGURE", OK_EVENT)
+        .answer("Information", "OK")
+        .answer("Free Gift", "OK")
+        .answer("Insert CD", "OK")
+        .answer("Error!", "OK");
+    EXPECT_EQ(run(), 0);
+    EXPECT_TRUE(user.finished());
+    EXPECT_EQ(registrationSent, 1);
+    EXPECT_EQ(textOf("Information"),
+              "Your Registration Information has been sent.\nThank you for registering Pantrix "
+              "Morsels.");
+    EXPECT_EQ(world.readFile(modem.receiveDir() / "oldinfo"), file("oldinfo"))
+        << "the server gets the information file, with the connection's line";
+    EXPECT_TRUE(file("oldinfo").ends_with("\r\n1\r\n0"));
+    EXPECT_TRUE(markerWritten());
+}
+
+TEST_F(FlowTest, CancelledDialingWindowEndsTheLoopWithoutTheRetryQuestion)
+{
+    constexpr int modemPort = 5;
+    world.writeFile(world.windowsDir() / "REGISTER.INI", "[modem]\r\nComPort=5\r\n");
+    modemtest::blockOtherPorts(world, {modemPort});
+    modemtest::ModemSimulator modem(world, modemPort);
+    modemtest::WatchingDesktop pacing(&clock);
+
+    registerAnn();
+    user.choose("METHOD", "MODEM")
+        .press("METHOD", OK_EVENT)
+        .press("DIALING_CONFIGURE", CANCEL_EVENT)
+        .answer("Registration", "Yes")
+        .answer("Print Registration?", "No");
+    EXPECT_EQ(run(), 0);
+    EXPECT_TRUE(user.finished());
+    EXPECT_EQ(registrationSent, 0);
+    for (const auto& command : modem.commands())
+        EXPECT_FALSE(command.starts_with("ATD")) << "nothing dialed";
 }
 
 TEST_F(FlowTest, CancelledPrintDialogIsNotSentAndLeadsToTheRetryQuestion)
