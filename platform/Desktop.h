@@ -20,8 +20,9 @@ class Desktop
 {
 public:
     virtual ~Desktop() = default;
-    // Dispatches the window messages that are waiting; when there are none, waits at most
-    // maxWaitMs for one to arrive.
+    // Dispatches the window messages that are waiting, spending at most maxWaitMs on them.
+    // It may return at once when none are waiting (Qt's does); callers that wait for time to
+    // pass keep their own count on the clock.
     virtual void pumpMessages(std::uint32_t maxWaitMs) = 0;
     // The platform's default beep.
     virtual void beep() = 0;
