@@ -79,8 +79,12 @@ void StatusWindow(const char* title, const char* format, ...)
         window->CentreOnScreen();
         statusWindow = std::move(window);
     }
-    if (title)
-        statusWindow->SetTitle(fromAnsi(title));
+    // The title rarely changes while the text does, thousands of times in a download.
+    if (title) {
+        QString newTitle = fromAnsi(title);
+        if (newTitle != statusWindow->Title())
+            statusWindow->SetTitle(newTitle);
+    }
     if (format && statusField)
         statusField->DataSet(message);
 

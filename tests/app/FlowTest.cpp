@@ -65,6 +65,28 @@ public:
     ~PrintToFile() { setPrintDialogForTesting({}); }
 };
 
+// COM5 named in REGISTER.INI and every other port blocked, before the simulator takes COM5.
+struct ModemPortConfigured
+{
+    static constexpr int port = 5;
+    explicit ModemPortConfigured(const testsupport::TestWorld& world)
+    {
+        world.writeFile(world.windowsDir() / "REGISTER.INI", "[modem]\r\nComPort=5\r\n");
+        modemtest::blockOtherPorts(world, {port});
+    }
+};
+
+// The simulated modem with rb behind it, and a desktop that keeps the test's clock from
+// outrunning the simulator, which answers in real time.
+struct SimulatedModem : ModemPortConfigured
+{
+    SimulatedModem(const testsupport::TestWorld& world, const testsupport::FakeClock& clock)
+        : ModemPortConfigured(world), modem(world, port), pacing(&clock)
+    {}
+    modemtest::ModemSimulator modem;
+    modemtest::WatchingDesktop pacing;
+};
+
 class FlowTest : public ::testing::Test
 {
 protected:
@@ -284,12 +306,7 @@ TEST_F(FlowTest, FaxPrintedCountsAsSentAndTheGiftIsInstalledFromTheCd)
 
 TEST_F(FlowTest, ModemChosenInTheMethodWindowRegistersThroughTheSimulator)
 {
-    constexpr int modemPort = 5;
-    world.writeFile(world.windowsDir() / "REGISTER.INI", "[modem]\r\nComPort=5\r\n");
-    modemtest::blockOtherPorts(world, {modemPort});
-    modemtest::ModemSimulator modem(world, modemPort);
-    modemtest::WatchingDesktop pacing(&clock);
-
+    SimulatedModem line(world, clock);
     registerAnn();
     user.choose("METHOD", "MODEM")
         .press("METHOD", OK_EVENT)
@@ -304,7 +321,7 @@ TEST_F(FlowTest, ModemChosenInTheMethodWindowRegistersThroughTheSimulator)
     EXPECT_EQ(textOf("Information"),
               "Your Registration Information has been sent.\nThank you for registering Pantrix "
               "Morsels.");
-    EXPECT_EQ(world.readFile(modem.receiveDir() / "oldinfo"), file("oldinfo"))
+    EXPECT_EQ(world.readFile(line.modem.receiveDir() / "oldinfo"), file("oldinfo"))
         << "the server gets the information file, with the connection's line";
     EXPECT_TRUE(file("oldinfo").ends_with("\r\n1\r\n0"));
     EXPECT_TRUE(markerWritten());
@@ -312,12 +329,7 @@ TEST_F(FlowTest, ModemChosenInTheMethodWindowRegistersThroughTheSimulator)
 
 TEST_F(FlowTest, CancelledDialingWindowEndsTheLoopWithoutTheRetryQuestion)
 {
-    constexpr int modemPort = 5;
-    world.writeFile(world.windowsDir() / "REGISTER.INI", "[modem]\r\nComPort=5\r\n");
-    modemtest::blockOtherPorts(world, {modemPort});
-    modemtest::ModemSimulator modem(world, modemPort);
-    modemtest::WatchingDesktop pacing(&clock);
-
+    SimulatedModem line(world, clock);
     registerAnn();
     user.choose("METHOD", "MODEM")
         .press("METHOD", OK_EVENT)
@@ -327,7 +339,7 @@ TEST_F(FlowTest, CancelledDialingWindowEndsTheLoopWithoutTheRetryQuestion)
     EXPECT_EQ(run(), 0);
     EXPECT_TRUE(user.finished());
     EXPECT_EQ(registrationSent, 0);
-    for (const auto& command : modem.commands())
+    for (const auto& command : line.modem.commands())
         EXPECT_FALSE(command.starts_with("ATD")) << "nothing dialed";
 }
 

@@ -29,11 +29,12 @@ int ansiByte(char16_t c)
 
 QString fromAnsi(std::string_view bytes)
 {
-    QString text;
-    text.reserve(static_cast<qsizetype>(bytes.size()));
+    // Written in place: the progress window decodes its text thousands of times a download.
+    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+    QChar* out = text.data();
     for (char byte : bytes) {
         auto b = static_cast<unsigned char>(byte);
-        text.append(QChar(b >= 0x80 && b < 0xA0 ? upperControlRange[b - 0x80] : char16_t(b)));
+        *out++ = QChar(b >= 0x80 && b < 0xA0 ? upperControlRange[b - 0x80] : char16_t(b));
     }
     return text;
 }
