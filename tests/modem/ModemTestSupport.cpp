@@ -7,19 +7,14 @@
 #include <QVariant>
 #include <QWidget>
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 #include <thread>
 
 #include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -27,86 +22,39 @@ namespace fs = std::filesystem;
 
 namespace modemtest {
 
-namespace {
-
-// The line the simulator prints once its line is ready, read within a few seconds.
-std::string readFirstLine(int fd)
-{
-    std::string line;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (line.find('\n') == std::string::npos) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd entry{fd, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&entry, 1, static_cast<int>(left.count())) <= 0)
-            throw std::runtime_error("the modem simulator did not start");
-        char chunk[256];
-        ssize_t count = ::read(fd, chunk, sizeof chunk);
-        if (count <= 0)
-            throw std::runtime_error("the modem simulator ended at start");
-        line.append(chunk, static_cast<std::size_t>(count));
-    }
-    return line.substr(0, line.find('\n'));
-}
-
-} // namespace
-
 ModemSimulator::ModemSimulator(const testsupport::TestWorld& world, int comPort,
                                std::vector<std::string> options)
 {
     fs::path home = world.root() / ("modem-com" + std::to_string(comPort));
     m_log = home / "commands.log";
     m_receiveDir = home / "received";
-    // A simulator started again on the same port begins with an empty log and no files.
-    fs::remove_all(home);
+    fs::remove_all(home); // a simulator started again on a port begins afresh
     fs::create_directories(m_receiveDir);
     fs::path link = world.windowsDir() / "dosdevices" / ("com" + std::to_string(comPort));
-
-    std::vector<std::string> arguments = {MODEMSIM_EXECUTABLE,
-                                          "--link",
-                                          link.string(),
-                                          "--log",
-                                          m_log.string(),
-                                          "--receive-dir",
-                                          m_receiveDir.string(),
-                                          "--receiver-log",
-                                          (home / "receiver.log").string(),
-                                          "--dial-delay-ms",
-                                          "20",
-                                          "--guard-ms",
-                                          "50"};
+    auto text = [](const fs::path& path) {
+        return QString::fromStdString(path.string());
+    };
+    QStringList arguments = {"--link",          text(link),
+                             "--log",           text(m_log),
+                             "--receive-dir",   text(m_receiveDir),
+                             "--receiver-log",  text(home / "receiver.log"),
+                             "--dial-delay-ms", "20",
+                             "--guard-ms",      "50"};
     // Later options win, so a test may set the delays itself.
-    arguments.insert(arguments.end(), options.begin(), options.end());
-
-    int output[2];
-    if (::pipe2(output, O_CLOEXEC) < 0)
-        throw std::runtime_error("pipe");
-    m_pid = ::fork();
-    if (m_pid == 0) {
-        ::dup2(output[1], STDOUT_FILENO);
-        std::vector<char*> argv;
-        for (auto& argument : arguments)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(output[1]);
-    try {
-        m_device = readFirstLine(output[0]);
-    } catch (...) {
-        ::close(output[0]);
-        throw;
-    }
-    ::close(output[0]);
+    for (const std::string& option : options)
+        arguments << QString::fromStdString(option);
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(MODEMSIM_EXECUTABLE, arguments);
+    // It prints a line once its line is ready.
+    while (!m_process.canReadLine())
+        if (!m_process.waitForReadyRead(10000))
+            throw std::runtime_error("the modem simulator did not start");
 }
 
 ModemSimulator::~ModemSimulator()
 {
-    if (m_pid > 0) {
-        ::kill(m_pid, SIGTERM);
-        ::waitpid(m_pid, nullptr, 0);
-    }
+    m_process.terminate();
+    m_process.waitForFinished();
 }
 
 std::vector<std::string> ModemSimulator::commands() const
@@ -124,7 +72,7 @@ TestLine::TestLine(const testsupport::TestWorld& world, int comPort)
     if (m_master < 0 || ::grantpt(m_master) < 0 || ::unlockpt(m_master) < 0)
         throw std::runtime_error("posix_openpt");
     std::string slave = ::ptsname(m_master);
-    // Kept open here, so that the line lives between the program's opens of its port.
+    // Kept open so that the line lives between the program's opens of its port.
     m_slave = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios settings{};
     ::tcgetattr(m_slave, &settings);
@@ -165,9 +113,9 @@ void TestLine::put(std::string_view bytes)
     }
 }
 
-WatchingDesktop::WatchingDesktop(const testsupport::FakeClock* clock, unsigned ratio)
-    : m_previous(&platform::desktop()), m_clock(clock), m_ratio(ratio),
-      m_lastFake(clock ? clock->now() : 0), m_lastReal(std::chrono::steady_clock::now())
+WatchingDesktop::WatchingDesktop(const testsupport::FakeClock* clock)
+    : m_previous(&platform::desktop()), m_clock(clock), m_lastFake(clock ? clock->now() : 0),
+      m_lastReal(std::chrono::steady_clock::now())
 {
     platform::setDesktop(this);
 }
@@ -179,7 +127,6 @@ WatchingDesktop::~WatchingDesktop()
 
 void WatchingDesktop::pumpMessages(std::uint32_t)
 {
-    ++m_pumps;
     m_previous->pumpMessages(0);
     if (ui::UIW_WINDOW* window = ui::CurrentStatusWindow()) {
         QString text = window->Get(3)->Widget()->property("text").toString();
@@ -192,10 +139,9 @@ void WatchingDesktop::pumpMessages(std::uint32_t)
     if (onPump)
         onPump();
     if (m_clock) {
-        // The time the test clock moved since the last pump must have passed in part in real
-        // time too; a clock that moved by a real wait (in the kernel) needs no more.
+        // Part of the time the test clock moved since the last pump must pass in real time.
         std::uint32_t advanced = m_clock->now() - m_lastFake;
-        auto due = m_lastReal + std::chrono::microseconds(advanced * 1000ull / m_ratio);
+        auto due = m_lastReal + std::chrono::microseconds(advanced * 100ull);
         if (due > std::chrono::steady_clock::now())
             std::this_thread::sleep_until(due);
         m_lastFake = m_clock->now();
@@ -221,17 +167,6 @@ RegistrationSettings defaultSettings()
     settings.DialToneOff = "ATX3";
     settings.PhoneNumber = config::dialInNumber;
     return settings;
-}
-
-QuickTiming::QuickTiming(std::uint32_t startMs, std::uint32_t replyMs, int retries)
-    : m_saved(GFYmodem::defaultTiming())
-{
-    GFYmodem::defaultTiming() = {startMs, replyMs, retries, m_saved.errorBudget};
-}
-
-QuickTiming::~QuickTiming()
-{
-    GFYmodem::defaultTiming() = m_saved;
 }
 
 std::string sampleInformationFile()

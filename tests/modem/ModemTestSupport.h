@@ -1,8 +1,7 @@
 #pragma once
 
-// What the modem tests share: the modem simulator as a child process on a COM port of the
-// test's Windows directory, a pseudo-terminal that a test answers itself, and a desktop that
-// watches the program's waits.
+// What the modem tests share: the modem simulator on a COM port of the test's Windows
+// directory, a pseudo-terminal the test answers itself, and a desktop that watches the waits.
 
 #include "modem/Ymodem.h"
 #include "platform/Desktop.h"
@@ -10,42 +9,38 @@
 #include "tests/support/FakeClock.h"
 #include "tests/support/TestWorld.h"
 
-#include <sys/types.h>
+#include <QProcess>
 
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace modemtest {
 
-// The simulator (tools/modemsim) on COM port n of the world's Windows directory, with the
-// options given; stopped when the object goes. Its receiver stores files in receiveDir().
+// The simulator (tools/modemsim) on COM port n, stopped when the object goes; its receiver
+// stores files in receiveDir().
 class ModemSimulator
 {
 public:
     ModemSimulator(const testsupport::TestWorld& world, int comPort,
                    std::vector<std::string> options = {});
     ~ModemSimulator();
-    ModemSimulator(const ModemSimulator&) = delete;
-    ModemSimulator& operator=(const ModemSimulator&) = delete;
 
     // Every command line the simulator received, in order ("+++" for an escape).
     std::vector<std::string> commands() const;
     const std::filesystem::path& receiveDir() const { return m_receiveDir; }
-    // The line's device, for tests that open it directly.
-    const std::string& device() const { return m_device; }
 
 private:
-    pid_t m_pid = -1;
+    QProcess m_process;
     std::filesystem::path m_log;
     std::filesystem::path m_receiveDir;
-    std::string m_device;
 };
 
-// A pseudo-terminal pair the test holds both ends of: the program opens the slave through a
-// COM port entry, the test reads and writes the master.
+// A pseudo-terminal whose slave the program opens through a COM port entry; the test reads and
+// writes the master.
 class TestLine
 {
 public:
@@ -55,7 +50,7 @@ public:
     TestLine& operator=(const TestLine&) = delete;
 
     int master() const { return m_master; }
-    // All that the program has written so far and the test has not read.
+    // All that the program has written and the test has not read.
     std::string take();
     void put(std::string_view bytes);
 
@@ -64,15 +59,13 @@ private:
     int m_slave = -1;
 };
 
-// Stands in for the desktop while a test runs: forwards to the real one, and at every pump
-// lets the test act (a scripted peer), notes each new text of the status window, and keeps a
-// test's clock from running more than `ratio` times faster than real time between two pumps,
-// so that a peer in another process (the simulator) gets a share of the time the program
-// allows it to answer.
+// Stands in for the desktop: at every pump lets the test act, notes each new text of the status
+// window, and keeps the test clock from running more than ten times faster than real time, so
+// that a peer in another process gets its share of the time the program allows it.
 class WatchingDesktop : public platform::Desktop
 {
 public:
-    explicit WatchingDesktop(const testsupport::FakeClock* clock = nullptr, unsigned ratio = 10);
+    explicit WatchingDesktop(const testsupport::FakeClock* clock = nullptr);
     ~WatchingDesktop() override;
 
     void pumpMessages(std::uint32_t maxWaitMs) override;
@@ -83,59 +76,43 @@ public:
     }
 
     std::function<void()> onPump;
-    // "title | text" each time the status window showed something new, in order.
+    // "title | text" each time the status window showed something new, and the clock's tick.
     const std::vector<std::string>& statusTexts() const { return m_statusTexts; }
-    // The test clock's tick when each of them was first seen.
     const std::vector<std::uint32_t>& statusTicks() const { return m_statusTicks; }
-    std::size_t pumps() const { return m_pumps; }
 
 private:
     platform::Desktop* m_previous;
     const testsupport::FakeClock* m_clock;
-    unsigned m_ratio;
     std::uint32_t m_lastFake = 0;
     std::chrono::steady_clock::time_point m_lastReal;
     std::vector<std::string> m_statusTexts;
     std::vector<std::uint32_t> m_statusTicks;
-    std::size_t m_pumps = 0;
 };
 
 // The settings that ReadSettings gives without any modem keys in REGISTER.INI.
 RegistrationSettings defaultSettings();
 
-// An information file as the registrant form writes it: 18 lines, Windows line ends.
+// An information file as the registrant form writes it.
 std::string sampleInformationFile();
 
-// Gives COM ports 1 to 9, except those named, a dosdevices entry whose device does not exist,
-// so that no test ever opens a serial port of the machine.
+// Points COM ports 1 to 9, except those named, at devices that do not exist.
 void blockOtherPorts(const testsupport::TestWorld& world, std::vector<int> except);
 
-// Shortens the YMODEM sender's waits for the life of the object, for tests of a receiver that
-// never answers.
-class QuickTiming
+// Shortens the YMODEM sender's waits (start 1.5 s, reply 0.3 s, 4 tries) for its lifetime.
+struct QuickTiming
 {
-public:
-    explicit QuickTiming(std::uint32_t startMs = 1500, std::uint32_t replyMs = 300,
-                         int retries = 4);
-    ~QuickTiming();
-    QuickTiming(const QuickTiming&) = delete;
-    QuickTiming& operator=(const QuickTiming&) = delete;
-
-private:
-    GFYmodem::Timing m_saved;
+    GFYmodem::Timing saved = std::exchange(GFYmodem::defaultTiming(), {1500, 300, 4});
+    ~QuickTiming() { GFYmodem::defaultTiming() = saved; }
 };
 
-// The time since the start of a test, for tests that must not wait in real time.
-class RealTime
+// Real seconds since construction.
+struct RealTime
 {
-public:
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     double seconds() const
     {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
-
-private:
-    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
 };
 
 } // namespace modemtest

@@ -1,80 +1,186 @@
 #pragma once
 
-// What the HTTP client's tests share: a desktop that records the platform's message boxes
-// instead of showing them, short time limits, and the progress window's text.
+// What the HTTP client's tests share: a scripted peer on 127.0.0.1, short time limits, the
+// request the client must send, and a fixture for the registration.
 
 #include "net/NetManager.h"
-#include "platform/Desktop.h"
-#include "ui/StatusWindow.h"
-#include "ui/framework/Ansi.h"
-#include "ui/framework/Window.h"
+#include "registrant/ProgramRecord.h"
+#include "tests/support/GuiWorld.h"
+#include "ui/testing/ScriptedUser.h"
 
+#include "BuildConfig.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
 #include <string>
-#include <vector>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace nettest {
 
-// Records each message box and answers OK; everything else goes to the desktop it replaced.
-class RecordingDesktop final : public platform::Desktop
+// A real socket peer on a port of its own: it serves one connection on a thread of its own
+// with the behaviour it was made with, and records what it read.
+class LoopbackServer
 {
 public:
-    struct Box
+    enum class Behaviour
     {
-        std::string text;
-        std::string caption;
-        unsigned style;
+        Reply,       // reads the request, sends the reply, closes
+        CloseAtOnce, // ends its side at once without sending anything, then reads
+        Hold,        // reads the request, sends the reply, stays open and silent
+        StopReading, // reads nothing at all (with a small receive buffer) and holds on
+        Refuse,      // bound but not listening: the connection is refused
+        NeverAccept, // its queue is full: the connection attempt is never answered
     };
 
-    RecordingDesktop() : m_previous(platform::desktop()) { platform::setDesktop(this); }
-    ~RecordingDesktop() override { platform::setDesktop(&m_previous); }
-
-    void pumpMessages(std::uint32_t maxWaitMs) override { m_previous.pumpMessages(maxWaitMs); }
-    void beep() override { m_previous.beep(); }
-    int messageBox(const std::string& text, const std::string& caption, unsigned style) override
+    explicit LoopbackServer(Behaviour behaviour, std::string reply = {})
+        : m_behaviour(behaviour), m_reply(std::move(reply))
     {
-        boxes.push_back({text, caption, style});
-        return platform::IDOK;
+        m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        // A small receive buffer (inherited by the accepted connection) makes a client that
+        // sends much more than it fills block soon when nobody reads.
+        int small = 4096;
+        if (behaviour == Behaviour::StopReading)
+            ::setsockopt(m_socket, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        auto* raw = reinterpret_cast<sockaddr*>(&address);
+        EXPECT_EQ(::bind(m_socket, raw, length), 0) << std::strerror(errno);
+        ::getsockname(m_socket, raw, &length);
+        m_port = ntohs(address.sin_port);
+        if (behaviour == Behaviour::Refuse)
+            return;
+        // A backlog of 0 holds one connection; the filler takes that place.
+        EXPECT_EQ(::listen(m_socket, behaviour == Behaviour::NeverAccept ? 0 : 8), 0);
+        if (behaviour == Behaviour::NeverAccept) {
+            m_filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            EXPECT_EQ(::connect(m_filler, raw, length), 0) << std::strerror(errno);
+            return;
+        }
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~LoopbackServer()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_changed.notify_all();
+        ::shutdown(m_socket, SHUT_RDWR); // ends the wait for a connection
+        if (m_thread.joinable())
+            m_thread.join();
+        ::close(m_socket);
+        if (m_filler >= 0)
+            ::close(m_filler);
     }
 
-    std::vector<Box> boxes;
+    std::string host() const { return "127.0.0.1:" + std::to_string(m_port); }
+    bool connected() const { return m_connected; }
+    // What the connection sent, once it has been served (waiting up to 5 s for that).
+    std::string request()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait_for(lock, std::chrono::seconds(5), [this] { return m_served; });
+        return m_request;
+    }
 
 private:
-    platform::Desktop& m_previous;
+    // Every behaviour but StopReading ends when the client goes.
+    void serve()
+    {
+        int connection = ::accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0)
+            return;
+        m_connected = true;
+        // The end of the reply goes out first; reading the request afterwards keeps the
+        // kernel from answering the client's request with a reset.
+        if (m_behaviour == Behaviour::CloseAtOnce)
+            ::shutdown(connection, SHUT_WR);
+        std::string request;
+        char buffer[4096];
+        ssize_t count = 0;
+        while (m_behaviour != Behaviour::StopReading &&
+               request.find("\r\n\r\n") == std::string::npos &&
+               (count = ::read(connection, buffer, sizeof buffer)) > 0)
+            request.append(buffer, static_cast<std::size_t>(count));
+        bool replies = m_behaviour == Behaviour::Reply || m_behaviour == Behaviour::Hold;
+        for (std::size_t sent = 0; replies && sent < m_reply.size();
+             sent += static_cast<std::size_t>(count))
+            if ((count = ::send(connection, m_reply.data() + sent, m_reply.size() - sent,
+                                MSG_NOSIGNAL)) <= 0)
+                break;
+        if (m_behaviour == Behaviour::Hold)
+            while (::read(connection, buffer, sizeof buffer) > 0) {
+            }
+        std::unique_lock lock(m_mutex);
+        if (m_behaviour == Behaviour::StopReading)
+            m_changed.wait(lock, [this] { return m_stopping; });
+        ::close(connection);
+        m_request = request;
+        m_served = true;
+        m_changed.notify_all();
+    }
+
+    Behaviour m_behaviour;
+    std::string m_reply;
+    int m_socket = -1;
+    int m_filler = -1;
+    std::uint16_t m_port = 0;
+    std::atomic<bool> m_connected{false};
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_stopping = false;
+    bool m_served = false;
+    std::string m_request;
+    std::thread m_thread;
 };
 
 // Time limits short enough that waiting for them costs a test little.
-class ShortTimeLimits
+struct ShortTimeLimits
 {
-public:
     static constexpr int limitMs = 300;
-    ShortTimeLimits() : m_previous(NetManager::timeLimits())
-    {
-        NetManager::setTimeLimits({limitMs, limitMs});
-    }
-    ~ShortTimeLimits() { NetManager::setTimeLimits(m_previous); }
-
-private:
-    NetManager::TimeLimits m_previous;
+    NetManager::TimeLimits previous = NetManager::timeLimits();
+    ShortTimeLimits() { NetManager::setTimeLimits({limitMs, limitMs}); }
+    ~ShortTimeLimits() { NetManager::setTimeLimits(previous); }
 };
 
-// The text of the progress window, as Windows-1252 bytes; empty when none is open.
-inline std::string progressText()
+inline std::string requestFor(const std::string& host, const std::string& path)
 {
-    ui::UIW_WINDOW* window = ui::CurrentStatusWindow();
-    return window ? window->Get(3)->DataGet() : std::string();
+    return "GET " + path + " HTTP/1.0\r\nUser-Agent: " + config::productName + " v" +
+           config::productVersion + "\r\nHost: " + host + "\r\n\r\n";
 }
 
-inline std::string progressTitle()
+// A world of its own for a registration, with the program's state reset before and after, and
+// a scripted user: a message the test does not expect fails it.
+class RegistrationTest : public ::testing::Test
 {
-    ui::UIW_WINDOW* window = ui::CurrentStatusWindow();
-    return window ? ui::toAnsi(window->Title()) : std::string();
-}
+protected:
+    void SetUp() override
+    {
+        resetProgramState();
+        programDirectory = world.files().programDir().string();
+        replyFileName.clear();
+    }
+    void TearDown() override
+    {
+        resetProgramState();
+        programDirectory.clear();
+        replyFileName.clear();
+    }
 
-inline std::string progressFor(const char* megabytes)
-{
-    return std::string("Downloading the Pantrix udpate now...Please Wait.  This may take several "
-                       "minutes.  ") +
-           megabytes + "MB Received.";
-}
+    testsupport::GuiWorld world;
+    ui::ScriptedUser user;
+};
 
 } // namespace nettest

@@ -14,7 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
+#include <string>
+#include <tuple>
 
 using namespace ui;
 
@@ -23,98 +24,73 @@ namespace {
 class ChoiceWindowTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        resetProgramState();
-        programDirectory = world.files().programDir().string();
-    }
+    void SetUp() override { resetProgramState(); }
 
-    // Runs the window under a script; true when the window was destroyed when it closed.
-    bool run(UIW_WINDOW* window, const std::function<void(ScriptedUser&)>& script)
+    // Runs the window, which must come up centred with preset chosen and be destroyed when it
+    // closes. The user chooses choose (null: nothing), then leaves by how: the button of an
+    // event, Escape (-1) or the title bar (0).
+    void run(UIW_WINDOW* window, const char* name, const char* preset, const char* choose, int how)
     {
         QPointer<QWidget> native = window->NativeWindow();
         ScriptedUser user;
-        script(user);
+        user.inspect(name, [preset](QWidget* front) {
+            QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+            EXPECT_LE(std::abs(front->geometry().center().x() - screen.center().x()), 4);
+            EXPECT_LE(std::abs(front->geometry().center().y() - screen.center().y()), 4);
+            EXPECT_TRUE(front->findChild<QAbstractButton*>(preset)->isChecked());
+        });
+        if (choose)
+            user.choose(name, choose);
+        if (how > 0)
+            user.press(name, how);
+        else if (how < 0)
+            user.key(name, Qt::Key_Escape);
+        else
+            user.closeByTitleBar(name);
         RunWindowModal(window);
         EXPECT_TRUE(user.finished());
-        return native.isNull();
+        EXPECT_TRUE(native.isNull());
     }
 
     testsupport::GuiWorld world;
 };
 
-// The window in front is centred on the screen (give or take its frame) with this choice made.
-void expectCentredWith(QWidget* window, const char* choice)
-{
-    QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    EXPECT_LE(std::abs(window->geometry().center().x() - screen.center().x()), 4);
-    EXPECT_LE(std::abs(window->geometry().center().y() - screen.center().y()), 4);
-    EXPECT_TRUE(window->findChild<QAbstractButton*>(choice)->isChecked());
-}
-
 TEST_F(ChoiceWindowTest, CountryOkStoresTheChoiceAndOtherExitsKeepIt)
 {
-    struct Case
-    {
-        const char* choose; // null: the preselected one
-        std::function<void(ScriptedUser&)> leave;
-        std::int32_t choice;
-    } cases[] = {
-        {nullptr, [](ScriptedUser& user) { user.press("COUNTRY", OK_EVENT); }, countryUsa},
-        {"CANADA", [](ScriptedUser& user) { user.press("COUNTRY", OK_EVENT); }, countryCanada},
-        {"OTHER", [](ScriptedUser& user) { user.press("COUNTRY", OK_EVENT); }, countryOther},
-        {"OTHER", [](ScriptedUser& user) { user.closeByTitleBar("COUNTRY"); }, 7},
-        {"OTHER", [](ScriptedUser& user) { user.press("COUNTRY", CANCEL_EVENT); }, 7},
-        {"CANADA", [](ScriptedUser& user) { user.key("COUNTRY", Qt::Key_Escape); }, 7},
+    const std::tuple<const char*, int, std::int32_t> cases[] = {
+        {nullptr, OK_EVENT, countryUsa},   {"CANADA", OK_EVENT, countryCanada},
+        {"OTHER", OK_EVENT, countryOther}, {"OTHER", 0, 7},
+        {"OTHER", CANCEL_EVENT, 7},        {"CANADA", -1, 7},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.choose ? c.choose : "preselected") + " " +
-                     std::to_string(c.choice));
+        SCOPED_TRACE(testing::PrintToString(c));
+        const auto& [choose, how, choice] = c;
         registrantRecord().CountryChoice = 7;
         auto* window = new CountryWindow;
         EXPECT_EQ(printDialogOwner(), window->NativeWindow());
-        EXPECT_TRUE(run(window, [&](ScriptedUser& user) {
-            user.inspect("COUNTRY", [](QWidget* front) { expectCentredWith(front, "USA"); });
-            if (c.choose)
-                user.choose("COUNTRY", c.choose);
-            c.leave(user);
-        }));
-        EXPECT_EQ(registrantRecord().CountryChoice, c.choice);
+        run(window, "COUNTRY", "USA", choose, how);
+        EXPECT_EQ(registrantRecord().CountryChoice, choice);
         EXPECT_EQ(printDialogOwner(), nullptr) << "the owner went with the window";
     }
 }
 
 TEST_F(ChoiceWindowTest, MethodWindowSetsExactlyOneFlag)
 {
-    struct Case
-    {
-        const char* choose; // null: the preselected one
-        int event;
-        RegistrationMethod expected; // internet, modem, mail, fax
-        std::int32_t cancelled;
-    } cases[] = {
-        {nullptr, OK_EVENT, {1, 0, 0, 0}, 0},    {"MAIL", OK_EVENT, {0, 0, 1, 0}, 0},
-        {"FAX", OK_EVENT, {0, 0, 0, 1}, 0},      {"MODEM", OK_EVENT, {0, 1, 0, 0}, 0},
-        {"INTERNET", OK_EVENT, {1, 0, 0, 0}, 0}, {"MAIL", CANCEL_EVENT, {1, 0, 0, 0}, 1},
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {nullptr, OK_EVENT, "1000"}, {"MAIL", OK_EVENT, "0010"},     {"FAX", OK_EVENT, "0001"},
+        {"MODEM", OK_EVENT, "0100"}, {"MAIL", CANCEL_EVENT, "1000"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.choose ? c.choose : "preselected") + " " +
-                     std::to_string(c.event));
+        SCOPED_TRACE(testing::PrintToString(c));
+        const auto& [choose, how, flags] = c; // internet, modem, mail, fax
         registrationCancelled = 0;
         registrantRecord().registrationMethod = {1, 1, 1, 1};
-        EXPECT_TRUE(run(new MethodWindow, [&](ScriptedUser& user) {
-            // Each window starts afresh, whatever an earlier one chose.
-            user.inspect("METHOD", [](QWidget* front) { expectCentredWith(front, "INTERNET"); });
-            if (c.choose)
-                user.choose("METHOD", c.choose);
-            user.press("METHOD", c.event);
-        }));
-        const RegistrationMethod& method = registrantRecord().registrationMethod;
-        EXPECT_EQ(method.internet, c.expected.internet);
-        EXPECT_EQ(method.modem, c.expected.modem);
-        EXPECT_EQ(method.mail, c.expected.mail);
-        EXPECT_EQ(method.fax, c.expected.fax);
-        EXPECT_EQ(registrationCancelled, c.cancelled);
+        run(new MethodWindow, "METHOD", "INTERNET", choose, how); // each starts afresh
+        const RegistrationMethod& m = registrantRecord().registrationMethod;
+        EXPECT_EQ(std::to_string(m.internet) + std::to_string(m.modem) + std::to_string(m.mail) +
+                      std::to_string(m.fax),
+                  flags);
+        EXPECT_EQ(registrationCancelled, how == CANCEL_EVENT ? 1 : 0);
     }
 }
 
