@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 using namespace ui;
+namespace fs = std::filesystem;
 using testing::ElementsAre;
 
 namespace {
@@ -60,6 +61,19 @@ TEST_F(FrameworkTest, StoreReportsFilesItCannotUse)
     world.files().writeFile(world.files().programDir() / "ROBJECTS.DAT", "not a store");
     ResourceStore garbage("ROBJECTS.DAT", UI_PATH({world.files().programDir().string()}));
     EXPECT_NE(garbage.Error(), 0);
+
+    // A store cut short anywhere is refused.
+    std::string whole =
+        world.files().readFile(fs::path(testsupport::binaryDirectory()) / "ROBJECTS.DAT");
+    for (std::size_t size = 0; size < whole.size(); size += size + 61 < whole.size() ? 61 : 1) {
+        world.files().writeFile(world.files().programDir() / "ROBJECTS.DAT", whole.substr(0, size));
+        ResourceStore cut("ROBJECTS.DAT", UI_PATH({world.files().programDir().string()}));
+        if (cut.Error() == 0) {
+            for (const char* name :
+                 {"COUNTRY", "METHOD", "DATA_WINDOW", "DIALING_CONFIGURE", "STATUS_WINDOW"})
+                EXPECT_TRUE(std::unique_ptr<QWidget>(cut.LoadWindow(name))) << size << " " << name;
+        }
+    }
 
     ResourceStore real("ROBJECTS.DAT", UI_PATH({testsupport::binaryDirectory()}));
     EXPECT_EQ(real.Error(), 0);

@@ -5,6 +5,7 @@
 // per window definition, named by the definition ("DATA_WINDOW"), and message tables as text
 // files of "number=text" lines ("MSG_TABLE").
 
+#include <QByteArray>
 #include <QString>
 
 #include <map>
@@ -54,6 +55,7 @@ public:
 
 private:
     QString resourcePath(const QString& name) const;
+    bool entriesReadable() const;
 
     std::string m_fileName;
     std::string m_path;
