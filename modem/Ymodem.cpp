@@ -171,7 +171,8 @@ int GFYmodem::Send(const char* path)
             m_monitor->Progress(static_cast<long>(offset), static_cast<long>(file.size()));
     }
 
-    if (int status = sendEndOfFile(); status != transferred)
+    // The receiver's customary check: it refuses the first EOT to hear it twice.
+    if (int status = transmit(std::string(1, EOT), 1); status != transferred)
         return fail(status);
     endBatch();
     return transferred;
@@ -230,8 +231,9 @@ int GFYmodem::sendHeader(const std::string& header)
     return tooManyRetries;
 }
 
-// Sends one block until the receiver acknowledges it.
-int GFYmodem::transmit(const std::string& block)
+// Sends one block (or the end-of-file mark) until the receiver acknowledges it. The first
+// forgivenNaks refusals are part of the protocol and cost nothing from the error budget.
+int GFYmodem::transmit(const std::string& block, int forgivenNaks)
 {
     for (int attempt = 0; attempt < m_timing.retries; ++attempt) {
         // Whatever is waiting now answers nothing we are about to send (a late second ACK,
@@ -248,34 +250,7 @@ int GFYmodem::transmit(const std::string& block)
         case Reply::LineFailed:
             return generalError;
         case Reply::Nak:
-        case Reply::Request:
-        case Reply::Timeout:
-            if (++m_errors > m_timing.errorBudget)
-                return tooManyErrors;
-            break;
-        }
-    }
-    return tooManyRetries;
-}
-
-int GFYmodem::sendEndOfFile()
-{
-    bool firstNak = true;
-    for (int attempt = 0; attempt < m_timing.retries; ++attempt) {
-        if (discardStale())
-            return remoteCancelled;
-        if (!sendBytes(std::string(1, EOT), m_timing.replyMs))
-            return generalError;
-        switch (awaitReply(m_timing.replyMs)) {
-        case Reply::Ack:
-            return transferred;
-        case Reply::Cancel:
-            return remoteCancelled;
-        case Reply::LineFailed:
-            return generalError;
-        case Reply::Nak:
-            // The receiver's customary check: it wants to hear EOT twice.
-            if (std::exchange(firstNak, false))
+            if (forgivenNaks-- > 0)
                 break;
             [[fallthrough]];
         case Reply::Request:

@@ -69,9 +69,8 @@ private:
     };
 
     int awaitStart();
-    int transmit(const std::string& frame);
+    int transmit(const std::string& frame, int forgivenNaks = 0);
     int sendHeader(const std::string& frame);
-    int sendEndOfFile();
     void endBatch();
     Reply awaitReply(std::uint32_t timeoutMs);
     int nextByte(std::uint32_t timeoutMs);
