@@ -1,6 +1,7 @@
 #include "ui/framework/ResourceStore.h"
 
 #include "ui/framework/SearchPath.h"
+#include "ui/framework/StoreFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,74 +9,7 @@
 #include <QUiLoader>
 #include <QWidget>
 
-#include <vector>
-
 namespace ui {
-
-namespace {
-
-quint32 bigEndian32(const QByteArray& bytes, qsizetype at)
-{
-    quint32 value = 0;
-    for (int i = 0; i < 4; ++i)
-        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-    return value;
-}
-
-quint16 bigEndian16(const QByteArray& bytes, qsizetype at)
-{
-    return static_cast<quint16>(static_cast<unsigned char>(bytes[at]) << 8 |
-                                static_cast<unsigned char>(bytes[at + 1]));
-}
-
-} // namespace
-
-// An rcc file is a header ("qres", version, then the offsets of the tree, the data and the
-// names), the data, the names and last the tree of nodes. Qt trusts the offsets inside, so a
-// file cut short registers and then reads past its end. Every node, name and data block the
-// tree refers to must lie within the file.
-bool isWholeResourceFile(const QByteArray& file)
-{
-    const qsizetype size = file.size();
-    if (size < 20 || !file.startsWith("qres"))
-        return false;
-    const quint32 version = bigEndian32(file, 4);
-    const qsizetype tree = bigEndian32(file, 8);
-    const qsizetype data = bigEndian32(file, 12);
-    const qsizetype names = bigEndian32(file, 16);
-    const qsizetype nodeSize = version >= 2 ? 22 : 14;
-    if (version < 1 || version > 3 || tree > size || data > size || names > size)
-        return false;
-    const qsizetype nodeCount = (size - tree) / nodeSize;
-
-    std::vector<qsizetype> pending{0};
-    qsizetype visited = 0;
-    while (!pending.empty()) {
-        const qsizetype index = pending.back();
-        pending.pop_back();
-        // A cycle or a child beyond the end would visit more nodes than the file holds.
-        if (index >= nodeCount || ++visited > nodeCount)
-            return false;
-        const qsizetype node = tree + index * nodeSize;
-        const qsizetype name = names + bigEndian32(file, node);
-        if (name + 6 > size || name + 6 + 2 * qsizetype(bigEndian16(file, name)) > size)
-            return false;
-        const bool directory = bigEndian16(file, node + 4) & 0x02;
-        if (directory) {
-            const qsizetype children = bigEndian32(file, node + 6);
-            const qsizetype first = bigEndian32(file, node + 10);
-            if (children > nodeCount || first > nodeCount)
-                return false;
-            for (qsizetype child = 0; child < children; ++child)
-                pending.push_back(first + child);
-        } else {
-            const qsizetype block = data + bigEndian32(file, node + 10);
-            if (block + 4 > size || block + 4 + qsizetype(bigEndian32(file, block)) > size)
-                return false;
-        }
-    }
-    return true;
-}
 
 MessageTable::MessageTable(const QString& source)
 {
@@ -104,23 +38,12 @@ ResourceStore::ResourceStore(const std::string& fileName, const UI_PATH& searchP
     // the same name.
     static int storesOpened = 0;
     m_root = QStringLiteral("/store%1").arg(++storesOpened);
-    if (m_path.empty() || !QResource::registerResource(QString::fromStdString(m_path), m_root)) {
-        m_error = 1;
-        m_root.clear();
-        return;
-    }
-    // A file cut short may still register: it must be whole.
-    if (!entriesReadable()) {
-        QResource::unregisterResource(QString::fromStdString(m_path), m_root);
+    // Qt trusts what the file says, so a file is checked whole before Qt sees it.
+    if (m_path.empty() || !IsSoundStoreFile(m_path) ||
+        !QResource::registerResource(QString::fromStdString(m_path), m_root)) {
         m_error = 1;
         m_root.clear();
     }
-}
-
-bool ResourceStore::entriesReadable() const
-{
-    QFile file(QString::fromStdString(m_path));
-    return file.open(QIODevice::ReadOnly) && isWholeResourceFile(file.readAll());
 }
 
 ResourceStore::~ResourceStore()

@@ -55,7 +55,6 @@ public:
 
 private:
     QString resourcePath(const QString& name) const;
-    bool entriesReadable() const;
 
     std::string m_fileName;
     std::string m_path;
