@@ -7,11 +7,7 @@
 #include <QVariant>
 #include <QWidget>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <fstream>
-#include <stdexcept>
 #include <thread>
 
 #include <fcntl.h>
@@ -128,7 +124,8 @@ WatchingDesktop::~WatchingDesktop()
 void WatchingDesktop::pumpMessages(std::uint32_t)
 {
     m_previous->pumpMessages(0);
-    if (ui::UIW_WINDOW* window = ui::CurrentStatusWindow()) {
+    ui::UIW_WINDOW* window = ui::CurrentStatusWindow();
+    if (window && window->Get(3)) {
         QString text = window->Get(3)->Widget()->property("text").toString();
         std::string shown = (window->Title() + " | " + text).toStdString();
         if (m_statusTexts.empty() || m_statusTexts.back() != shown) {
@@ -138,12 +135,16 @@ void WatchingDesktop::pumpMessages(std::uint32_t)
     }
     if (onPump)
         onPump();
-    if (m_clock) {
-        // Part of the time the test clock moved since the last pump must pass in real time.
+    // Part of the time the test clock moved since the last pump must pass in real time, except
+    // while a busy line is waited out: nothing talks on the line then.
+    bool busyWait = !m_statusTexts.empty() && m_statusTexts.back().starts_with("The Line is Busy");
+    if (m_clock && !busyWait) {
         std::uint32_t advanced = m_clock->now() - m_lastFake;
         auto due = m_lastReal + std::chrono::microseconds(advanced * 100ull);
         if (due > std::chrono::steady_clock::now())
             std::this_thread::sleep_until(due);
+    }
+    if (m_clock) {
         m_lastFake = m_clock->now();
         m_lastReal = std::chrono::steady_clock::now();
     }

@@ -12,11 +12,7 @@
 #include <QProcess>
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
-#include <string>
-#include <utility>
-#include <vector>
 
 namespace modemtest {
 
@@ -60,8 +56,9 @@ private:
 };
 
 // Stands in for the desktop: at every pump lets the test act, notes each new text of the status
-// window, and keeps the test clock from running more than ten times faster than real time, so
-// that a peer in another process gets its share of the time the program allows it.
+// window, and keeps the test clock from running more than ten times faster than real time
+// (except during a busy line's wait), so that a peer in another process gets its share of the
+// time the program allows it.
 class WatchingDesktop : public platform::Desktop
 {
 public:

@@ -1,20 +1,35 @@
 #include "registrant/InformationFile.h"
 
 #include "BuildConfig.h"
+#include "registrant/FindNoCase.h"
 #include "registrant/ProgramRecord.h"
 #include "tests/support/TestWorld.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <memory>
 #include <random>
-#include <string>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+TEST(FindNoCaseTest, Table)
+{
+    const std::tuple<const char*, const char*, unsigned short, int> cases[] = {
+        {"C:\\APP\\ReGiStEr.EXE", "register", 65535, 7},
+        {"REGISTER twice REGISTER", "register", 65535, 0},
+        {"BUS", "BUSY", 65535, -1},
+        {"xxBUSY", "BUSY", 6, 2},
+        {"xxBUSY", "BUSY", 5, -1},
+        {"BUSY", "BUSY", 3, -1},
+        {"OK\0BUSY", "BUSY", 65535, -1},
+        {"caf\xC9", "CAF\xE9", 65535, -1}, // only ASCII letters are folded
+        {"abc", "", 65535, 0},
+        {"", "", 65535, -1},
+        {nullptr, "OK", 65535, -1}};
+    for (const auto& [text, word, limit, expected] : cases)
+        EXPECT_EQ(FindNoCase(text, word, limit), expected) << testing::PrintToString(text) << limit;
+}
 
 // A reader over bytes that arrive in random small pieces, as from a slow file.
 InformationFileReader chunkedReader(const std::string& bytes)
@@ -105,17 +120,6 @@ TEST(InformationLoaderTest, MapsLinesOntoTheFormsFields)
         for (const auto& value : loadPreviousAnswers(reader))
             joined += (value.field == std::string("FIRST_NAME") ? "" : "|") + value.value;
         EXPECT_EQ(joined, expected);
-    }
-
-    // Any bytes at all: no crash, no value beyond the line buffer.
-    std::mt19937 random(7);
-    for (int round = 0; round < 200; ++round) {
-        std::string bytes(std::uniform_int_distribution<std::size_t>(0, 3000)(random), '\0');
-        for (char& byte : bytes)
-            byte = static_cast<char>(random() % (round % 2 ? 256 : 16));
-        InformationFileReader any = chunkedReader(bytes);
-        for (const auto& value : loadPreviousAnswers(any))
-            EXPECT_LT(value.value.size(), InformationFileReader::lineBufferSize);
     }
 }
 

@@ -5,9 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 namespace {
 
 using Lines = std::vector<std::pair<int, std::string>>;
@@ -20,8 +17,6 @@ Lines linesOf(const PageLayout& page)
     return lines;
 }
 
-// A buyer as the form leaves the record: names with letters outside ASCII (as their
-// Windows-1252 bytes), the serial number and mailing-list flag the form sets.
 ProgramRecord sampleRecord()
 {
     ProgramRecord record;

@@ -5,8 +5,14 @@
 
 #include "tests/support/TestWorld.h"
 #include "ui/Application.h"
+#include "ui/MessageWindow.h"
 #include "ui/StatusWindow.h"
+#include "ui/framework/Event.h"
+#include "ui/testing/ScriptedUser.h"
 
+#include <QProcess>
+
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -20,6 +26,26 @@ inline std::string binaryDirectory()
 {
     const char* directory = std::getenv("REGISTER_BIN_DIR");
     return directory ? directory : ".";
+}
+
+// "title | text" of each message window the user acted on, in order.
+inline std::vector<std::string> boxesSeen(const ui::ScriptedUser& user)
+{
+    std::vector<std::string> seen;
+    for (const auto& sighting : user.sightings())
+        if (!sighting.text.isEmpty())
+            seen.push_back((sighting.title + " | " + sighting.text).toStdString());
+    return seen;
+}
+
+// What a poppler tool ("pdftotext", "pdfinfo") prints for a PDF file; fails the test when it fails.
+inline std::string popplerOutput(const char* tool, QStringList arguments)
+{
+    QProcess process;
+    process.start(QString::fromLatin1(tool), arguments);
+    EXPECT_TRUE(process.waitForFinished(30000)) << tool;
+    EXPECT_EQ(process.exitCode(), 0) << tool << ": " << process.readAllStandardError().data();
+    return process.readAllStandardOutput().toStdString();
 }
 
 class GuiWorld

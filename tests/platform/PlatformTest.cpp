@@ -1,0 +1,198 @@
+#include "platform/Desktop.h"
+#include "platform/DosDevices.h"
+#include "platform/Module.h"
+#include "platform/Process.h"
+#include "platform/System.h"
+#include "platform/WindowsDirectory.h"
+#include "tests/support/TestWorld.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace platform;
+using testsupport::ScopedEnv;
+using testsupport::TestWorld;
+namespace fs = std::filesystem;
+using Elapsed = std::chrono::steady_clock;
+
+TEST(DosDevices, DrivesComPortsAndTheWindowsDirectory)
+{
+    TestWorld world;
+    const fs::path devices = world.windowsDir() / "dosdevices";
+    const std::string d = devices.string();
+    const std::pair<std::string, std::string> cases[] = {{"d:\\pantrixID", d + "/d:/pantrixID"},
+                                                         {"C:", d + "/c:"},
+                                                         {"C:\\", d + "/c:"},
+                                                         {"c:dir\\file", d + "/c:/dir/file"},
+                                                         {"E:\\GIFT\\", d + "/e:/GIFT/"},
+                                                         {"\\MORSELS.REG", "/MORSELS.REG"},
+                                                         {"rel\\a.txt", "rel/a.txt"},
+                                                         {"1:\\x", "1:/x"},
+                                                         {"", ""}};
+    for (const auto& [windows, linux] : cases)
+        EXPECT_EQ(mapDosPath(windows), linux) << windows;
+    // Names on a drive are found whatever their case.
+    world.writeFile(world.root() / "cd/gift/setup.exe", "");
+    fs::create_directories(devices);
+    fs::create_symlink(world.root() / "cd", devices / "D:");
+    EXPECT_EQ(mapDosPath("D:\\GIFT\\SETUP.EXE"), (devices / "D:/gift/setup.exe").string());
+    EXPECT_EQ(mapDosPath("d:\\Gift\\NEW.TXT"), (devices / "D:/gift/NEW.TXT").string());
+    fs::create_symlink("/dev/pts/nothing-here", devices / "com2"); // dangling still counts
+    EXPECT_EQ(comPortDevice(1), "/dev/ttyS0");
+    EXPECT_EQ(comPortDevice(2), (devices / "com2").string());
+    EXPECT_EQ(comPortDevice(9), "/dev/ttyS8");
+    EXPECT_EQ(comPortDevice(0), "");
+
+    using Env = std::optional<std::string>;
+    const std::tuple<Env, Env, Env, std::string> dirs[] = {
+        {"/w//", "/data", "/h", "/w"},
+        {"/", std::nullopt, "/h", "/"},
+        {"", "/data", "/h", "/data/pantrix/windows"},
+        {std::nullopt, "relative", "/h/", "/h/.local/share/pantrix/windows"}};
+    for (const auto& [windir, dataHome, home, expected] : dirs) {
+        ScopedEnv a("WINDIR", windir), b("XDG_DATA_HOME", dataHome), c("HOME", home);
+        EXPECT_EQ(GetWindowsDirectoryA(), expected);
+    }
+}
+
+TEST(WinExec, StartsWithoutWaitingOrZombiesAndReportsFailedStarts)
+{
+    TestWorld world;
+    // Writes its arguments and what it read into files named by its first argument.
+    world.writeFile(world.root() / "cd/GIFT/SETUP.EXE",
+                    "#!/bin/sh\ncat > \"$1.in\"\nprintf '%s|' \"$@\" > \"$1.tmp\" && mv \"$1.tmp\" "
+                    "\"$1\"\n");
+    fs::permissions(world.root() / "cd/GIFT/SETUP.EXE", fs::perms(0755));
+    fs::create_directories(world.windowsDir() / "dosdevices");
+    fs::create_symlink(world.root() / "cd", world.windowsDir() / "dosdevices/d:");
+    const fs::path out = world.programDir() / "out";
+    EXPECT_GT(WinExec("D:\\GIFT\\SETUP.EXE " + out.string() + " one \"two  three\"", 1), 31u);
+    for (int i = 0; i < 500 && !fs::exists(out); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(world.readFile(out), out.string() + "|one|two  three|");
+    EXPECT_EQ(world.readFile(out.string() + ".in"), "") << "input must be /dev/null";
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "the program is not our child";
+
+    world.writeFile("plain.txt", "not a program");
+    world.writeFile("garbage.exe", std::string("\x7f\x01\x02\x03garbage", 11));
+    fs::permissions("garbage.exe", fs::perms(0755));
+    fs::create_directory("folder");
+    const std::pair<std::string, unsigned> cases[] = {{"   ", 2},
+                                                      {"./missing.exe", 2},
+                                                      {"no-such-program-on-path-xyz", 2},
+                                                      {"./plain.txt/x", 3},
+                                                      {"./plain.txt", 5},
+                                                      {"./folder", 5},
+                                                      {"./garbage.exe arg", 11}};
+    for (const auto& [command, expected] : cases)
+        EXPECT_EQ(WinExec(command, 1), expected) << command;
+}
+
+TEST(Services, ModuleErrorModeAndClocks)
+{
+    EXPECT_EQ(GetModuleFileNameA(), fs::canonical("/proc/self/exe").string());
+    EXPECT_EQ(GetVersion(), 0u);
+    unsigned before = SetErrorMode(SEM_FAILCRITICALERRORS);
+    EXPECT_EQ(SetErrorMode(before), SEM_FAILCRITICALERRORS);
+    std::uint32_t start = GetTickCount();
+    platform::clock().sleep(20);
+    EXPECT_GE(static_cast<std::uint32_t>(GetTickCount() - start), 20u);
+    {
+        testsupport::FakeClock fake(0xFFFFFFF0u);
+        fake.setTickStep(0);
+        // The plain desktop waits on the clock in use, so a ten-second wait costs nothing.
+        auto real = Elapsed::now();
+        desktop().pumpMessages(10'000);
+        EXPECT_LT(Elapsed::now() - real, std::chrono::seconds(1));
+        EXPECT_EQ(GetTickCount(), 0xFFFFFFF0u + 10'000u);
+    }
+}
+
+// A pipe, a socket pair or a pseudo-terminal with a small buffer and a non-blocking writer.
+std::pair<sys::UniqueFd, sys::UniqueFd> makeChannel(const std::string& kind)
+{
+    int fds[2] = {-1, -1};
+    int size = 4096;
+    if (kind == "pipe") {
+        EXPECT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+        ::fcntl(fds[1], F_SETPIPE_SZ, 4096);
+    } else if (kind == "socket") {
+        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+        ::setsockopt(fds[1], SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+    } else {
+        fds[0] = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        EXPECT_TRUE(::grantpt(fds[0]) == 0 && ::unlockpt(fds[0]) == 0);
+        fds[1] = sys::open(::ptsname(fds[0]), O_RDWR | O_NOCTTY).value();
+        auto settings = sys::tcgetattr(fds[1]).value();
+        ::cfmakeraw(&settings);
+        EXPECT_FALSE(sys::tcsetattr(fds[1], TCSANOW, settings).isError());
+    }
+    ::fcntl(fds[1], F_SETFL, O_NONBLOCK);
+    return {sys::UniqueFd(fds[1]), sys::UniqueFd(fds[0])};
+}
+
+TEST(System, WriteAllDeliversEveryByteOrGivesUp)
+{
+    for (const char* kind : {"pipe", "socket", "pty"}) {
+        SCOPED_TRACE(kind);
+        auto [writer, reader] = makeChannel(kind);
+        std::string sent(300'000, '\0'), received;
+        std::mt19937 random(7);
+        for (auto& c : sent)
+            c = static_cast<char>(random());
+        std::thread slowReader([&, fd = reader.get()] {
+            char chunk[3000];
+            while (received.size() < sent.size()) {
+                auto count = sys::readWithTimeout(fd, chunk, 1 + random() % sizeof chunk, 5000);
+                if (count.isError() || count.value() == 0)
+                    break;
+                received.append(chunk, count.value());
+                if (random() % 4 == 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        auto written = sys::writeAll(writer.get(), sent, 20'000);
+        slowReader.join();
+        EXPECT_FALSE(written.isError()) << written.error().message();
+        EXPECT_TRUE(received == sent) << received.size() << " of " << sent.size() << " arrived";
+
+        auto start = Elapsed::now();
+        auto stuck = sys::writeAll(writer.get(), std::string(1 << 20, 'x'), 100);
+        ASSERT_TRUE(stuck.isError());
+        EXPECT_EQ(stuck.error().code, ETIMEDOUT);
+        EXPECT_GE(Elapsed::now() - start, std::chrono::milliseconds(95));
+        EXPECT_LT(Elapsed::now() - start, std::chrono::seconds(3));
+    }
+    auto [writer, reader] = makeChannel("socket");
+    reader.reset();
+    auto written = sys::writeAll(writer.get(), "hello");
+    ASSERT_TRUE(written.isError()) << "a vanished peer is an error, not a signal";
+    EXPECT_EQ(written.error().code, EPIPE);
+}
+
+TEST(System, ReadWithTimeoutAndReplaceFile)
+{
+    auto [writer, reader] = makeChannel("pipe");
+    char buffer[16];
+    auto none = sys::readWithTimeout(reader.get(), buffer, sizeof buffer, 30);
+    ASSERT_TRUE(none.isError());
+    EXPECT_EQ(none.error().code, ETIMEDOUT);
+    ASSERT_FALSE(sys::writeAll(writer.get(), "abc").isError());
+    EXPECT_EQ(sys::readWithTimeout(reader.get(), buffer, sizeof buffer, 30).value(), 3u);
+    writer.reset();
+    EXPECT_EQ(sys::readWithTimeout(reader.get(), buffer, sizeof buffer, 30).value(), 0u);
+
+    TestWorld world;
+    fs::create_directory("target");
+    auto replaced = sys::replaceFile("target", "bytes");
+    ASSERT_TRUE(replaced.isError());
+    EXPECT_EQ(replaced.error().code, EISDIR);
+    EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 1);
+}
