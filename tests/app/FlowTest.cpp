@@ -6,21 +6,12 @@
 #include "registrant/ProgramRecord.h"
 #include "tests/modem/ModemTestSupport.h"
 #include "tests/support/GuiWorld.h"
-#include "ui/Application.h"
-#include "ui/testing/ScriptedUser.h"
 
 #include <QAbstractButton>
 #include <QPrinter>
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <filesystem>
 
 using namespace ui;
 using testing::ElementsAre;
@@ -64,6 +55,14 @@ public:
     }
     ~PrintToFile() { setPrintDialogForTesting({}); }
 };
+
+// The text of a printed page, blanks collapsed.
+std::string pageText(const fs::path& pdf)
+{
+    QString text = QString::fromStdString(testsupport::popplerOutput(
+        "pdftotext", {"-layout", QString::fromStdString(pdf.string()), "-"}));
+    return text.simplified().toStdString();
+}
 
 // COM5 named in REGISTER.INI and every other port blocked, before the simulator takes COM5.
 struct ModemPortConfigured
@@ -264,7 +263,11 @@ TEST_F(FlowTest, NoToRetryThenYesToPrintDeliversOnPaper)
     EXPECT_EQ(run(), 0);
     EXPECT_TRUE(user.finished());
     EXPECT_EQ(registrationSent, 1);
-    EXPECT_TRUE(world.exists(world.root() / "mail.pdf"));
+    EXPECT_THAT(pageText(world.root() / "mail.pdf"),
+                testing::AllOf(testing::HasSubstr("< fold back here >"),
+                               testing::HasSubstr("Dear Ann, thank you"),
+                               testing::Not(testing::HasSubstr("FAX"))))
+        << "the mail-in page";
     EXPECT_EQ(textOf("Information", 1),
               "Your Registration Information has been sent.\nThank you for registering Pantrix "
               "Morsels.");
@@ -293,7 +296,11 @@ TEST_F(FlowTest, FaxPrintedCountsAsSentAndTheGiftIsInstalledFromTheCd)
     EXPECT_EQ(run(), 0);
     EXPECT_TRUE(user.finished()) << "no retry question, no insert request";
     EXPECT_EQ(registrationSent, 1);
-    EXPECT_TRUE(world.exists(world.root() / "fax.pdf"));
+    EXPECT_THAT(pageText(world.root() / "fax.pdf"),
+                testing::AllOf(testing::HasSubstr("Please FAX this form to:"),
+                               testing::HasSubstr("Dear Ann, thank you"),
+                               testing::Not(testing::HasSubstr("fold back"))))
+        << "the fax page";
     EXPECT_TRUE(markerWritten());
     EXPECT_EQ(world.readFile(world.windowsDir() / "MORSELS.REG"), "");
     EXPECT_EQ(file("remindo.flg"), "Launch Remindo Install");

@@ -1,12 +1,6 @@
 #include "net/InternetRegistration.h"
 #include "tests/net/NetTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <cerrno>
-#include <filesystem>
-#include <vector>
-
 using nettest::LoopbackServer;
 using Behaviour = nettest::LoopbackServer::Behaviour;
 namespace fs = std::filesystem;

@@ -1,15 +1,6 @@
 #include "net/NetManager.h"
-#include "platform/Desktop.h"
 #include "tests/net/NetTestSupport.h"
-#include "tests/support/GuiWorld.h"
-#include "ui/StatusWindow.h"
-#include "ui/framework/Window.h"
 
-#include <gtest/gtest.h>
-
-#include <cerrno>
-#include <chrono>
-#include <filesystem>
 #include <random>
 
 using nettest::LoopbackServer;
@@ -76,12 +67,9 @@ TEST(LocalFileNameTest, EightDotThreeNames)
         EXPECT_EQ(NetManager::LocalFileName(c.path), c.local) << c.path;
         EXPECT_EQ(NetManager::replyFileNameFor(c.path), c.reply) << c.path;
     }
-}
-
-TEST(RequestTextTest, HostHeaderLeavesOutTheDefaultPort)
-{
     EXPECT_EQ(NetManager::requestText("register.example:80", "/"),
-              nettest::requestFor("register.example", "/"));
+              nettest::requestFor("register.example", "/"))
+        << "the Host header leaves out the default port";
 }
 
 class NetManagerTest : public ::testing::Test

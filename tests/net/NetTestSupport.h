@@ -10,14 +10,10 @@
 
 #include "BuildConfig.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
-#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
-#include <string>
 #include <thread>
 
 #include <arpa/inet.h>
