@@ -10,81 +10,35 @@
 #include <QAbstractButton>
 #include <QPrinter>
 
-#include <arpa/inet.h>
+#include <optional>
+
 #include <unistd.h>
 
 using namespace ui;
 using testing::ElementsAre;
+using testing::HasSubstr;
+using testing::Not;
 namespace fs = std::filesystem;
 
 namespace {
 
-// A loopback port on which nothing listens: connecting to it is refused at once.
-class RefusingPort
-{
-public:
-    RefusingPort() : m_socket(::socket(AF_INET, SOCK_STREAM, 0))
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), length);
-        ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-    }
-    ~RefusingPort() { ::close(m_socket); }
-    std::string server() const { return "127.0.0.1:" + std::to_string(m_port); }
-
-private:
-    int m_socket;
-    int m_port = 0;
-};
-
-// Stands in for the print dialog: prints to a PDF file of the test's, or is cancelled.
-class PrintToFile
-{
-public:
-    explicit PrintToFile(fs::path file, bool cancelled = false)
-    {
-        setPrintDialogForTesting([file, cancelled](QPrinter& printer) {
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(QString::fromStdString(file.string()));
-            return !cancelled;
-        });
-    }
-    ~PrintToFile() { setPrintDialogForTesting({}); }
-};
-
-// The text of a printed page, blanks collapsed.
-std::string pageText(const fs::path& pdf)
-{
-    QString text = QString::fromStdString(testsupport::popplerOutput(
-        "pdftotext", {"-layout", QString::fromStdString(pdf.string()), "-"}));
-    return text.simplified().toStdString();
-}
-
-// COM5 named in REGISTER.INI and every other port blocked, before the simulator takes COM5.
-struct ModemPortConfigured
-{
-    static constexpr int port = 5;
-    explicit ModemPortConfigured(const testsupport::TestWorld& world)
-    {
-        world.writeFile(world.windowsDir() / "REGISTER.INI", "[modem]\r\nComPort=5\r\n");
-        modemtest::blockOtherPorts(world, {port});
-    }
-};
-
-// The simulated modem with rb behind it, and a desktop that keeps the test's clock from
-// outrunning the simulator, which answers in real time.
-struct SimulatedModem : ModemPortConfigured
-{
-    SimulatedModem(const testsupport::TestWorld& world, const testsupport::FakeClock& clock)
-        : ModemPortConfigured(world), modem(world, port), pacing(&clock)
-    {}
-    modemtest::ModemSimulator modem;
-    modemtest::WatchingDesktop pacing;
-};
+const std::string sent = "Information | Your Registration Information has been sent.\nThank you "
+                         "for registering Pantrix Morsels.",
+                  gift = "Free Gift | You qualify for a free 6 month trial of Remindo.\n\nRemindo "
+                         "is a simple and useful utility which reminds\nyou of special events "
+                         "every time you turn your\ncomputer on.",
+                  noCd = "Error! | The Pantrix Morsels CD was not found.  Unable to install "
+                         "Remindo.",
+                  insertCd = "Insert CD | Please insert the Pantrix Morsels CD in drive ",
+                  retry = "Registration | Your Registration Information has not been sent.  Do "
+                          "you wish to retry?",
+                  print = "Print Registration? | Would you like to print your registration "
+                          "information?",
+                  connect = "Information | Please connect to the internet now...\nClick OK when "
+                            "ready.",
+                  cancel = "Registration | Completing this registration allows you to receive "
+                           "technical support.\n\nThis program provides a way for you to register "
+                           "by using your modem or the mail.\n\nAre you sure you want to cancel?";
 
 class FlowTest : public ::testing::Test
 {
@@ -99,12 +53,11 @@ protected:
             UI_PATH({fs::current_path().string(), world.programDir().string(),
                      testsupport::binaryDirectory()});
     }
-
     ~FlowTest() override
     {
-        auto* manager = UIW_WINDOW::windowManager;
-        while (UIW_WINDOW* window = manager->First()) {
-            manager->Subtract(window);
+        setPrintDialogForTesting({});
+        while (UIW_WINDOW* window = UIW_WINDOW::windowManager->First()) {
+            UIW_WINDOW::windowManager->Subtract(window);
             if (window->DestroyOnClose())
                 delete window;
         }
@@ -121,19 +74,28 @@ protected:
                 (sighting.name == "MessageWindow" ? sighting.title : sighting.name).toStdString());
         return names;
     }
-
-    // The message of the index-th message window of that title the user answered.
-    QString textOf(const char* title, int index = 0) const
-    {
-        for (const auto& sighting : user.sightings()) {
-            if (sighting.title == title && index-- == 0)
-                return sighting.text;
-        }
-        return QStringLiteral("(not shown)");
-    }
-
+    std::vector<std::string> boxes() const { return testsupport::boxesSeen(user); }
     std::string file(const char* name) const { return world.readFile(world.programDir() / name); }
     bool markerWritten() const { return world.exists(world.windowsDir() / "MORSELS.REG"); }
+
+    // Prints into a PDF file of the test's, or cancels the print dialog; gives the page's text.
+    std::string printTo(bool cancelled = false)
+    {
+        setPrintDialogForTesting([this, cancelled](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(QString::fromStdString(pdf.string()));
+            return !cancelled;
+        });
+        return pdf.string();
+    }
+    std::string pageText() const
+    {
+        return QString::fromStdString(
+                   testsupport::popplerOutput(
+                       "pdftotext", {"-layout", QString::fromStdString(pdf.string()), "-"}))
+            .simplified()
+            .toStdString();
+    }
 
     // The introduction, the country window and a form that passes its checks.
     void registerAnn()
@@ -150,52 +112,50 @@ protected:
             .type("DATA_WINDOW", "PURCHASED_FROM", "Corner Computers")
             .press("DATA_WINDOW", OK_EVENT);
     }
+    // A failing internet attempt, with its messages answered.
+    void failOverTheInternet()
+    {
+        server.emplace("REGISTER_SERVER", "127.0.0.1:1"); // nothing listens there
+        user.press("METHOD", OK_EVENT)
+            .answer("Information", "OK")
+            .answer("NetManager", "OK")
+            .answer("Error!", "OK");
+    }
+    // COM5 named in REGISTER.INI and every other port blocked; the simulator on COM5, and a
+    // desktop that keeps the test's clock from outrunning it.
+    void connectModem()
+    {
+        world.writeFile(world.windowsDir() / "REGISTER.INI", "[modem]\r\nComPort=5\r\n");
+        modemtest::blockOtherPorts(world, {5});
+        modem.emplace(world, 5);
+        pacing.emplace(&clock);
+    }
 
     testsupport::TestWorld world;
     testsupport::FakeClock clock;
     ScriptedUser user;
+    fs::path pdf = world.root() / "page.pdf";
+    std::optional<testsupport::ScopedEnv> server;
+    std::optional<modemtest::ModemSimulator> modem;
+    std::optional<modemtest::WatchingDesktop> pacing;
 };
 
-TEST_F(FlowTest, FirstRunGoesStraightToTheIntroductionAndWritesToday)
+TEST_F(FlowTest, TheReminderDecidesWhenTheIntroductionComes)
 {
-    user.answer("Register Now!", "OK")
-        .press("COUNTRY", OK_EVENT)
-        .press("DATA_WINDOW", CANCEL_EVENT)
-        .answer("Registration", "Yes");
-    EXPECT_EQ(run(), 0);
-    EXPECT_THAT(seen(), ElementsAre("Register Now!", "COUNTRY", "DATA_WINDOW", "Registration"));
-    EXPECT_EQ(file("rdate"), "12/6/2026");
-    EXPECT_FALSE(world.exists(world.programDir() / "oldinfo")) << "Cancel writes no file";
-    EXPECT_EQ(registrationSent, 0);
-    EXPECT_FALSE(markerWritten());
-}
-
-TEST_F(FlowTest, YearOneRestartsTheIntervalWithoutAWindow)
-{
-    world.writeFile(world.programDir() / "rdate", "1/1/1");
-    EXPECT_EQ(run(), 0);
-    EXPECT_TRUE(user.sightings().empty());
-    EXPECT_EQ(file("rdate"), "12/6/2026");
-}
-
-TEST_F(FlowTest, AskedAgainFromTheFifteenthDay)
-{
-    world.writeFile(world.programDir() / "rdate", "11/22/2026");
-    EXPECT_EQ(run(), 0) << "14 days: not yet";
-    EXPECT_TRUE(user.sightings().empty());
+    // Year 1 restarts the interval without a window; 14 days are not yet due, 15 are.
+    for (const char* rdate : {"1/1/1", "11/22/2026"}) {
+        world.writeFile(world.programDir() / "rdate", rdate);
+        EXPECT_EQ(run(), 0);
+        EXPECT_TRUE(user.sightings().empty()) << rdate;
+    }
     EXPECT_EQ(file("rdate"), "11/22/2026");
-
     world.writeFile(world.programDir() / "rdate", "11/21/2026");
     user.answer("Registration", "No");
     EXPECT_EQ(run(), 0);
-    EXPECT_THAT(seen(), ElementsAre("Registration"));
-    EXPECT_EQ(user.sightings()[0].text,
-              "Would you like to register your Pantrix Morsels software now?");
+    EXPECT_THAT(boxes(), ElementsAre("Registration | Would you like to register your Pantrix "
+                                     "Morsels software now?"));
     EXPECT_EQ(file("rdate"), "12/6/2026") << "rewritten before the question, whatever the answer";
-}
 
-TEST_F(FlowTest, YesToTheReminderLeadsIntoTheRegistration)
-{
     world.writeFile(world.programDir() / "rdate", "1/1/2020");
     user.answer("Registration", "Yes")
         .answer("Register Now!", "OK")
@@ -205,56 +165,61 @@ TEST_F(FlowTest, YesToTheReminderLeadsIntoTheRegistration)
     EXPECT_EQ(run(), 0);
     EXPECT_TRUE(user.finished());
     EXPECT_EQ(UIW_WINDOW::windowManager->Title(), "On-Line Registration");
+    EXPECT_THAT(seen(), ElementsAre("Registration", "Registration", "Register Now!", "COUNTRY",
+                                    "DATA_WINDOW", "Registration"));
+    EXPECT_EQ(boxes().at(2),
+              "Register Now! | Register your copy of Pantrix Morsels today and be one of the first "
+              "to learn\nabout the latest product information, accessories, technical "
+              "support,\nand online services.\n\nUse this electronic registration assistant to "
+              "register over the\ninternet or by modem quickly, or print for easy fax or "
+              "mail-in\nservice.\n\nThank you for selecting Orlam.");
+    EXPECT_EQ(boxes().at(3), cancel);
 }
 
-TEST_F(FlowTest, CancelInTheMethodWindowEndsTheLoopAndOffersPrinting)
+TEST_F(FlowTest, FirstRunWritesTodayAndCancelWritesNoFile)
 {
-    registerAnn();
-    user.press("METHOD", CANCEL_EVENT).answer("Print Registration?", "No");
+    user.answer("Register Now!", "OK")
+        .press("COUNTRY", OK_EVENT)
+        .press("DATA_WINDOW", CANCEL_EVENT)
+        .answer("Registration", "Yes");
     EXPECT_EQ(run(), 0);
-    EXPECT_EQ(seen().back(), "Print Registration?");
-    EXPECT_TRUE(user.finished());
-    EXPECT_TRUE(file("oldinfo").starts_with("\r\nAnn\r\nExample\r\n"));
+    EXPECT_THAT(seen(), ElementsAre("Register Now!", "COUNTRY", "DATA_WINDOW", "Registration"));
+    EXPECT_EQ(file("rdate"), "12/6/2026");
+    EXPECT_FALSE(world.exists(world.programDir() / "oldinfo"));
+    EXPECT_EQ(registrationSent, 0);
     EXPECT_FALSE(markerWritten());
 }
 
-TEST_F(FlowTest, FailedInternetAttemptOffersTheMethodWindowAgain)
+TEST_F(FlowTest, FailedInternetAttemptOffersTheMethodWindowAgainThenPrinting)
 {
-    RefusingPort port;
-    testsupport::ScopedEnv server("REGISTER_SERVER", port.server());
     registerAnn();
-    user.press("METHOD", OK_EVENT)
-        .answer("Information", "OK")
-        .answer("NetManager", "OK")
-        .answer("Error!", "OK")
-        .answer("Registration", "Yes")
+    failOverTheInternet();
+    user.answer("Registration", "Yes")
         .inspect("METHOD",
                  [](QWidget* window) {
                      auto* internet = window->findChild<QAbstractButton*>("INTERNET");
+                     ASSERT_NE(internet, nullptr);
                      EXPECT_TRUE(internet->isChecked()) << "every attempt starts with the internet";
                  })
         .choose("METHOD", "MAIL")
-        .press("METHOD", CANCEL_EVENT)
+        .press("METHOD", CANCEL_EVENT) // ends the loop without the retry question
         .answer("Print Registration?", "No");
     EXPECT_EQ(run(), 0);
     EXPECT_TRUE(user.finished());
     EXPECT_EQ(registrationSent, 0);
-    EXPECT_EQ(textOf("Registration"),
-              "Your Registration Information has not been sent.  Do you wish to retry?");
+    EXPECT_EQ(boxes().at(1), connect);
+    EXPECT_EQ(boxes().at(4), retry);
+    EXPECT_EQ(boxes().back(), print);
+    EXPECT_TRUE(file("oldinfo").starts_with("\r\nAnn\r\nExample\r\n"));
     EXPECT_FALSE(markerWritten());
 }
 
-TEST_F(FlowTest, NoToRetryThenYesToPrintDeliversOnPaper)
+TEST_F(FlowTest, NoToRetryThenYesToPrintDeliversTheMailInPage)
 {
-    PrintToFile printer(world.root() / "mail.pdf");
-    RefusingPort port;
-    testsupport::ScopedEnv server("REGISTER_SERVER", port.server());
+    printTo();
     registerAnn();
-    user.press("METHOD", OK_EVENT)
-        .answer("Information", "OK")
-        .answer("NetManager", "OK")
-        .answer("Error!", "OK")
-        .answer("Registration", "No")
+    failOverTheInternet();
+    user.answer("Registration", "No")
         .answer("Print Registration?", "Yes")
         .answer("Information", "OK")
         .answer("Free Gift", "OK")
@@ -263,20 +228,18 @@ TEST_F(FlowTest, NoToRetryThenYesToPrintDeliversOnPaper)
     EXPECT_EQ(run(), 0);
     EXPECT_TRUE(user.finished());
     EXPECT_EQ(registrationSent, 1);
-    EXPECT_THAT(pageText(world.root() / "mail.pdf"),
-                testing::AllOf(testing::HasSubstr("< fold back here >"),
-                               testing::HasSubstr("Dear Ann, thank you"),
-                               testing::Not(testing::HasSubstr("FAX"))))
+    EXPECT_THAT(pageText(), testing::AllOf(HasSubstr("< fold back here >"),
+                                           HasSubstr("Dear Ann, thank you"), Not(HasSubstr("FAX"))))
         << "the mail-in page";
-    EXPECT_EQ(textOf("Information", 1),
-              "Your Registration Information has been sent.\nThank you for registering Pantrix "
-              "Morsels.");
+    const std::vector<std::string> all = boxes();
+    EXPECT_THAT(std::vector(all.end() - 6, all.end()),
+                ElementsAre(retry, print, sent, gift, insertCd, noCd));
     EXPECT_TRUE(markerWritten());
 }
 
 TEST_F(FlowTest, FaxPrintedCountsAsSentAndTheGiftIsInstalledFromTheCd)
 {
-    PrintToFile printer(world.root() / "fax.pdf");
+    printTo();
     fs::path cd = world.root() / "cd";
     world.writeFile(cd / "pantrixID", "");
     world.writeFile(cd / "GIFT" / "SETUP.EXE",
@@ -287,7 +250,6 @@ TEST_F(FlowTest, FaxPrintedCountsAsSentAndTheGiftIsInstalledFromTheCd)
     world.writeFile(world.programDir() / "drive", "d");
     world.writeFile(world.windowsDir() / "WIN.INI",
                     "[windows]\r\nrun=C:\\APP\\REGISTER.EXE C:\\TOOLS\\CLOCK.EXE\r\n");
-
     registerAnn();
     user.choose("METHOD", "FAX")
         .press("METHOD", OK_EVENT)
@@ -296,12 +258,10 @@ TEST_F(FlowTest, FaxPrintedCountsAsSentAndTheGiftIsInstalledFromTheCd)
     EXPECT_EQ(run(), 0);
     EXPECT_TRUE(user.finished()) << "no retry question, no insert request";
     EXPECT_EQ(registrationSent, 1);
-    EXPECT_THAT(pageText(world.root() / "fax.pdf"),
-                testing::AllOf(testing::HasSubstr("Please FAX this form to:"),
-                               testing::HasSubstr("Dear Ann, thank you"),
-                               testing::Not(testing::HasSubstr("fold back"))))
+    EXPECT_THAT(pageText(),
+                testing::AllOf(HasSubstr("Please FAX this form to:"),
+                               HasSubstr("Dear Ann, thank you"), Not(HasSubstr("fold back"))))
         << "the fax page";
-    EXPECT_TRUE(markerWritten());
     EXPECT_EQ(world.readFile(world.windowsDir() / "MORSELS.REG"), "");
     EXPECT_EQ(file("remindo.flg"), "Launch Remindo Install");
     EXPECT_EQ(world.readFile(world.windowsDir() / "WIN.INI"),
@@ -311,9 +271,25 @@ TEST_F(FlowTest, FaxPrintedCountsAsSentAndTheGiftIsInstalledFromTheCd)
     EXPECT_TRUE(world.exists(world.root() / "gift")) << "the gift's installer ran";
 }
 
+TEST_F(FlowTest, CancelledPrintDialogIsNotSentAndLeadsToTheRetryQuestion)
+{
+    printTo(true);
+    registerAnn();
+    user.choose("METHOD", "FAX")
+        .press("METHOD", OK_EVENT)
+        .answer("Error!", "OK")
+        .answer("Registration", "No")
+        .answer("Print Registration?", "No");
+    EXPECT_EQ(run(), 0);
+    EXPECT_TRUE(user.finished());
+    EXPECT_THAT(boxes(), testing::Contains("Error! | Unable to print."));
+    EXPECT_EQ(registrationSent, 0);
+    EXPECT_FALSE(world.exists(pdf));
+}
+
 TEST_F(FlowTest, ModemChosenInTheMethodWindowRegistersThroughTheSimulator)
 {
-    SimulatedModem line(world, clock);
+    connectModem();
     registerAnn();
     user.choose("METHOD", "MODEM")
         .press("METHOD", OK_EVENT)
@@ -325,10 +301,8 @@ TEST_F(FlowTest, ModemChosenInTheMethodWindowRegistersThroughTheSimulator)
     EXPECT_EQ(run(), 0);
     EXPECT_TRUE(user.finished());
     EXPECT_EQ(registrationSent, 1);
-    EXPECT_EQ(textOf("Information"),
-              "Your Registration Information has been sent.\nThank you for registering Pantrix "
-              "Morsels.");
-    EXPECT_EQ(world.readFile(line.modem.receiveDir() / "oldinfo"), file("oldinfo"))
+    EXPECT_EQ(boxes().at(1), sent);
+    EXPECT_EQ(world.readFile(modem->receiveDir() / "oldinfo"), file("oldinfo"))
         << "the server gets the information file, with the connection's line";
     EXPECT_TRUE(file("oldinfo").ends_with("\r\n1\r\n0"));
     EXPECT_TRUE(markerWritten());
@@ -336,7 +310,7 @@ TEST_F(FlowTest, ModemChosenInTheMethodWindowRegistersThroughTheSimulator)
 
 TEST_F(FlowTest, CancelledDialingWindowEndsTheLoopWithoutTheRetryQuestion)
 {
-    SimulatedModem line(world, clock);
+    connectModem();
     registerAnn();
     user.choose("METHOD", "MODEM")
         .press("METHOD", OK_EVENT)
@@ -346,24 +320,8 @@ TEST_F(FlowTest, CancelledDialingWindowEndsTheLoopWithoutTheRetryQuestion)
     EXPECT_EQ(run(), 0);
     EXPECT_TRUE(user.finished());
     EXPECT_EQ(registrationSent, 0);
-    for (const auto& command : line.modem.commands())
+    for (const auto& command : modem->commands())
         EXPECT_FALSE(command.starts_with("ATD")) << "nothing dialed";
-}
-
-TEST_F(FlowTest, CancelledPrintDialogIsNotSentAndLeadsToTheRetryQuestion)
-{
-    PrintToFile printer(world.root() / "fax.pdf", true);
-    registerAnn();
-    user.choose("METHOD", "FAX")
-        .press("METHOD", OK_EVENT)
-        .answer("Error!", "OK")
-        .answer("Registration", "No")
-        .answer("Print Registration?", "No");
-    EXPECT_EQ(run(), 0);
-    EXPECT_TRUE(user.finished());
-    EXPECT_EQ(textOf("Error!"), "Unable to print.");
-    EXPECT_EQ(registrationSent, 0);
-    EXPECT_FALSE(world.exists(world.root() / "fax.pdf"));
 }
 
 } // namespace
