@@ -3,53 +3,41 @@
 #include "BuildConfig.h"
 #include "registrant/ProgramRecord.h"
 #include "tests/support/GuiWorld.h"
-#include "ui/MessageWindow.h"
-#include "ui/testing/ScriptedUser.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <memory>
-#include <string>
-#include <vector>
 
 namespace fs = std::filesystem;
 using namespace ui;
 using testing::ElementsAre;
-using Shown = std::pair<std::string, std::string>; // a message window's title and text
 
 namespace {
 
-const Shown storeWarning{"Wait!",
-                         std::string("Please enter the store you where you purchased\r\n") +
-                             config::productName + " in the Where Purchased field."};
-
-Shown mandatoryNotice(const std::string& label)
+const std::string storeWarning = "Wait! | Please enter the store you where you purchased\n"
+                                 "Pantrix Morsels in the Where Purchased field.";
+std::string mandatoryNotice(const std::string& label)
 {
-    return {"Wait!", "You have left a mandatory field empty.  Please enter the correct "
-                     "information for " +
-                         label + "."};
+    return "Wait! | You have left a mandatory field empty.  Please enter the correct information "
+           "for " +
+           label + ".";
 }
 
-using Answers = std::vector<std::pair<const char*, QString>>;
-const Answers goodAnswers = {{"FIRST_NAME", "Ann"},
-                             {"LAST_NAME", "Smith"},
-                             {"STREET", "1 Main St"},
-                             {"CITY", "Springfield"},
-                             {"STATE", "IL"},
-                             {"ZIP", "62701"},
-                             {"PHONE", "5551234567"},
-                             {"EMAIL", "ann@example.com"},
-                             {"PURCHASED_FROM", "Corner Shop"}};
+const std::vector<std::pair<const char*, QString>> goodAnswers = {
+    {"FIRST_NAME", "Ann"},
+    {"LAST_NAME", "Smith"},
+    {"STREET", "1 Main St"},
+    {"CITY", "Springfield"},
+    {"STATE", "IL"},
+    {"ZIP", "62701"},
+    {"PHONE", "5551234567"},
+    {"EMAIL", "ann@example.com"},
+    {"PURCHASED_FROM", "Corner Shop"}};
 
 class DataWindowTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    DataWindowTest()
     {
         resetProgramState();
         programDirectory = world.files().programDir().string();
@@ -57,37 +45,24 @@ protected:
     }
 
     // A new script; the old one lets go of the event manager first.
-    void restart()
+    ScriptedUser& restart()
     {
         user.reset();
         user = std::make_unique<ScriptedUser>();
-        shown.clear();
+        return *user;
     }
-
     // Types the good answers except the fields named in skip ("*": all), then the changes.
-    void fill(const std::string& skip = "", const Answers& changes = {})
+    ScriptedUser& fill(const std::string& skip = "",
+                       const std::vector<std::pair<const char*, QString>>& changes = {})
     {
-        for (const auto& [field, value] : goodAnswers) {
+        for (const auto& [field, value] : goodAnswers)
             if (skip != "*" && skip.find(field) == std::string::npos)
                 user->type("DATA_WINDOW", field, value);
-        }
         for (const auto& [field, value] : changes)
             user->type("DATA_WINDOW", field, value);
+        return *user;
     }
-
-    // Notes the exact text of the message window in front, then presses one of its buttons.
-    void answer(const char* title, const char* caption)
-    {
-        user->inspect(title, [this](QWidget* window) {
-            auto* box = dynamic_cast<MessageWindow*>(UIW_WINDOW::windowManager->First());
-            ASSERT_NE(box, nullptr);
-            shown.emplace_back(window->windowTitle().toStdString(), box->Message());
-        });
-        user->answer(title, caption);
-    }
-
     void look(std::function<void(QWidget*)> check) { user->inspect("DATA_WINDOW", check); }
-
     // Runs a new form with the script; true when the form closed.
     bool run()
     {
@@ -97,49 +72,39 @@ protected:
         EXPECT_TRUE(user->finished()) << user->stepsLeft() << " steps left";
         return native.isNull();
     }
-
     std::string oldinfo() { return world.files().readFile("oldinfo"); }
 
     testsupport::GuiWorld world;
     testsupport::FakeClock clock;
     std::unique_ptr<ScriptedUser> user = std::make_unique<ScriptedUser>();
-    std::vector<Shown> shown;
 };
 
 TEST_F(DataWindowTest, MandatoryFieldsAreCheckedInOrder)
 {
-    struct Case
-    {
-        std::int32_t country;
-        const char* skip;
-        Answers changes;
-        const char* label;
-        const char* field;
-    } cases[] = {
-        {countryUsa, "*", {}, "First Name", "FIRST_NAME"},
-        {countryUsa, "LAST_NAME ZIP", {}, "Last Name", "LAST_NAME"},
-        {countryUsa, "STREET PHONE", {}, "Address", "STREET"},
-        {countryUsa, "CITY", {}, "City", "CITY"},
-        {countryUsa, "STATE ZIP", {}, "State", "STATE"},
-        {countryOther, "ZIP", {}, "Country", "COUNTRY"},
-        {countryUsa, "ZIP", {}, "Zip Code", "ZIP"},
-        {countryUsa, "", {{"PHONE", "5551234"}}, "Phone Number", "PHONE"},
-        {countryUsa, "", {{"PHONE", "555123456"}}, "Phone Number", "PHONE"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
+    const std::tuple<std::int32_t, const char*, QString, const char*, const char*> cases[] = {
+        {countryUsa, "*", "", "First Name", "FIRST_NAME"},
+        {countryUsa, "LAST_NAME ZIP", "", "Last Name", "LAST_NAME"},
+        {countryUsa, "STREET PHONE", "", "Address", "STREET"},
+        {countryUsa, "CITY", "", "City", "CITY"},
+        {countryUsa, "STATE ZIP", "", "State", "STATE"},
+        {countryOther, "ZIP", "", "Country", "COUNTRY"},
+        {countryUsa, "ZIP", "", "Zip Code", "ZIP"},
+        {countryUsa, "", "5551234", "Phone Number", "PHONE"},
+        {countryUsa, "", "555123456", "Phone Number", "PHONE"}};
+    for (const auto& [country, skip, phone, label, field] : cases) {
+        SCOPED_TRACE(label);
         resetProgramState();
-        registrantRecord().CountryChoice = c.country;
+        registrantRecord().CountryChoice = country;
         restart();
-        fill(c.skip, c.changes);
-        user->press("DATA_WINDOW", OK_EVENT);
-        answer("Wait!", "OK");
+        fill(skip, {{"PHONE", phone.isEmpty() ? "5551234567" : phone}})
+            .press("DATA_WINDOW", OK_EVENT)
+            .answer("Wait!", "OK");
         look([&](QWidget* window) {
-            EXPECT_EQ(window->focusWidget(), window->findChild<QWidget*>(c.field));
+            EXPECT_EQ(window->focusWidget(), window->findChild<QWidget*>(field));
         });
         user->closeByTitleBar("DATA_WINDOW");
         EXPECT_TRUE(run());
-        EXPECT_THAT(shown, ElementsAre(mandatoryNotice(c.label)));
+        EXPECT_THAT(testsupport::boxesSeen(*user), ElementsAre(mandatoryNotice(label)));
         EXPECT_EQ(registrationCancelled, 0) << "every OK clears it, a rejected one too";
         EXPECT_FALSE(world.files().exists("oldinfo"));
     }
@@ -150,15 +115,19 @@ TEST_F(DataWindowTest, CancelAsksOnlyYesClosesAndOkWritesTheFile)
     world.files().writeFile("oldinfo", "\r\nOld\r\n");
     fs::permissions("oldinfo", fs::perms(0444));
     user->press("DATA_WINDOW", CANCEL_EVENT).answer("Registration", "No");
-    look([](QWidget*) { EXPECT_EQ(registrationCancelled, 1); });
+    look([](QWidget* window) {
+        EXPECT_EQ(registrationCancelled, 1);
+        auto* reasons = window->findChild<QComboBox*>("REASON_PURCHASED");
+        ASSERT_NE(reasons, nullptr);
+        EXPECT_GT(reasons->count(), 1);
+    });
     user->press("DATA_WINDOW", CANCEL_EVENT).closeByTitleBar("Registration");
     // Characters outside Windows-1252 (Chinese, emoji) are refused as they are typed.
     fill("", {{"FIRST_NAME", QStringLiteral("Zoë")},
               {"CITY", QStringLiteral("北京Köln😀")},
               {"REASON_PURCHASED", "Referral."}});
     // An unwritable file keeps the form open and tells the buyer.
-    user->press("DATA_WINDOW", OK_EVENT);
-    answer("Error!", "OK");
+    user->press("DATA_WINDOW", OK_EVENT).answer("Error!", "OK");
     look([&](QWidget*) {
         EXPECT_EQ(registrationCancelled, 0);
         EXPECT_EQ(oldinfo(), "\r\nOld\r\n");
@@ -166,11 +135,11 @@ TEST_F(DataWindowTest, CancelAsksOnlyYesClosesAndOkWritesTheFile)
     });
     user->press("DATA_WINDOW", OK_EVENT);
     EXPECT_TRUE(run());
-    EXPECT_THAT(shown, ElementsAre(Shown{"Error!",
-                                         "Your registration information could not be saved in\r\n" +
-                                             (world.files().programDir() / "oldinfo").string() +
-                                             ".\r\n\r\nPlease make sure that folder can be "
-                                             "written to, then press OK again."}));
+    EXPECT_THAT(testsupport::boxesSeen(*user),
+                testing::Contains("Error! | Your registration information could not be saved in\n" +
+                                  (world.files().programDir() / "oldinfo").string() +
+                                  ".\n\nPlease make sure that folder can be written to, then press "
+                                  "OK again."));
     EXPECT_EQ(registrationCancelled, 0);
     EXPECT_EQ(registrantRecord().sendmailings, 1);
     EXPECT_EQ(registrantRecord().serialnumber, 123456);
@@ -180,7 +149,7 @@ TEST_F(DataWindowTest, CancelAsksOnlyYesClosesAndOkWritesTheFile)
                           "Corner Shop\r\nReferral.\r\n6/15/2024\r\n") +
                   config::productVersion + "\r\nOS: \r\n" + config::productName + "\r\n1");
 
-    // Yes: the form goes, and neither the record nor the file changes.
+    // The answers come back; Yes closes the form, and neither the record nor the file changes.
     const std::string previous = oldinfo() + "\n3";
     world.files().writeFile("oldinfo", previous);
     resetProgramState();
@@ -190,8 +159,9 @@ TEST_F(DataWindowTest, CancelAsksOnlyYesClosesAndOkWritesTheFile)
         EXPECT_EQ(ScriptedUser::fieldText(window, "PHONE"), "(555) 123-4567");
         EXPECT_EQ(ScriptedUser::fieldText(window, "PURCHASED_FROM"), "Corner Shop");
     });
-    user->type("DATA_WINDOW", "FIRST_NAME", "Changed");
-    user->press("DATA_WINDOW", CANCEL_EVENT).answer("Registration", "Yes");
+    user->type("DATA_WINDOW", "FIRST_NAME", "Changed")
+        .press("DATA_WINDOW", CANCEL_EVENT)
+        .answer("Registration", "Yes");
     EXPECT_TRUE(run());
     EXPECT_EQ(registrationCancelled, 1);
     EXPECT_TRUE(registrantRecord().firstname.empty());
@@ -200,56 +170,51 @@ TEST_F(DataWindowTest, CancelAsksOnlyYesClosesAndOkWritesTheFile)
 
 TEST_F(DataWindowTest, StoreWarningComesOnceAndBeforeTheMandatoryMessage)
 {
-    fill("", {{"PURCHASED_FROM", "Store 2001"}});
-    user->press("DATA_WINDOW", OK_EVENT);
-    answer("Wait!", "OK");
-    user->press("DATA_WINDOW", OK_EVENT);
+    fill("", {{"PURCHASED_FROM", "Store 2001"}})
+        .press("DATA_WINDOW", OK_EVENT)
+        .answer("Wait!", "OK")
+        .press("DATA_WINDOW", OK_EVENT);
     EXPECT_TRUE(run());
-    EXPECT_THAT(shown, ElementsAre(storeWarning));
+    EXPECT_THAT(testsupport::boxesSeen(*user), ElementsAre(storeWarning));
     EXPECT_THAT(oldinfo(), testing::HasSubstr("\r\n123456\r\nStore 2001\r\n"));
 
     fs::remove("oldinfo");
     resetProgramState();
     restart();
-    fill("FIRST_NAME", {{"PURCHASED_FROM", "Store 99"}});
-    user->press("DATA_WINDOW", OK_EVENT);
-    answer("Wait!", "OK");
-    user->press("DATA_WINDOW", OK_EVENT);
-    answer("Wait!", "OK");
-    user->type("DATA_WINDOW", "FIRST_NAME", "Ann").press("DATA_WINDOW", OK_EVENT);
+    fill("FIRST_NAME", {{"PURCHASED_FROM", "Store 99"}})
+        .press("DATA_WINDOW", OK_EVENT)
+        .answer("Wait!", "OK")
+        .press("DATA_WINDOW", OK_EVENT)
+        .answer("Wait!", "OK")
+        .type("DATA_WINDOW", "FIRST_NAME", "Ann")
+        .press("DATA_WINDOW", OK_EVENT);
     EXPECT_TRUE(run());
-    EXPECT_THAT(shown, ElementsAre(storeWarning, mandatoryNotice("First Name")));
+    EXPECT_THAT(testsupport::boxesSeen(*user),
+                ElementsAre(storeWarning, mandatoryNotice("First Name")));
     EXPECT_TRUE(world.files().exists("oldinfo"));
 }
 
 TEST_F(DataWindowTest, CountryFieldFollowsTheCountryChoice)
 {
-    struct Case
-    {
-        std::int32_t choice;
-        const char* stored; // the country line of oldinfo; null: no file
-        const char* shown;
-        bool editable;
-    } cases[] = {
+    // The choice, the country line of oldinfo (null: no file), what the field shows, editable.
+    const std::tuple<std::int32_t, const char*, const char*, bool> cases[] = {
         {countryUsa, nullptr, "USA", false},
         {countryCanada, nullptr, "Canada", false},
         {countryOther, "Canada", "Canada", true},
-        {countryUsa, "France", "France", false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.choice) + (c.stored ? c.stored : " no file"));
-        registrantRecord().CountryChoice = c.choice;
+        {countryUsa, "France", "France", false}};
+    for (const auto& [choice, stored, shown, editable] : cases) {
+        SCOPED_TRACE(shown);
+        registrantRecord().CountryChoice = choice;
         fs::remove("oldinfo");
-        if (c.stored) {
+        if (stored)
             world.files().writeFile("oldinfo", std::string("\r\nAnn\r\n\r\n\r\n\r\n\r\n\r\n\r\n") +
-                                                   c.stored + "\r\n\r\n123456\r\n\r\n");
-        }
+                                                   stored + "\r\n\r\n123456\r\n\r\n");
         restart();
         look([&](QWidget* window) {
-            EXPECT_EQ(ScriptedUser::fieldText(window, "COUNTRY"), c.shown);
-            EXPECT_EQ(window->findChild<QWidget*>("COUNTRY")->isEnabled(), c.editable);
+            EXPECT_EQ(ScriptedUser::fieldText(window, "COUNTRY"), shown);
+            EXPECT_EQ(window->findChild<QWidget*>("COUNTRY")->isEnabled(), editable);
         });
-        if (c.editable) {
+        if (editable) {
             user->type("DATA_WINDOW", "COUNTRY", "Canadia");
             look([](QWidget* w) { EXPECT_EQ(ScriptedUser::fieldText(w, "COUNTRY"), "Canadia"); });
         }

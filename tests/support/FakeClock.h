@@ -1,28 +1,35 @@
 #pragma once
 
 // A clock for tests. Time moves only when the test or the code under test says so: sleep()
-// advances it at once instead of waiting, and every read of the tick count moves it on by a
-// small step (1 ms unless set otherwise), so that a loop that polls the clock until a time
-// limit passes always ends. The clock installs itself when made and the system clock is back
-// when it goes.
+// advances it at once, and every read of the tick count moves it on by a small step (1 ms
+// unless set otherwise), so that a loop that polls the clock until a time limit always ends.
+// The clock installs itself when made and the system clock is back when it goes.
 
 #include "platform/Clock.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace testsupport {
 
 class FakeClock final : public platform::Clock
 {
 public:
-    explicit FakeClock(std::uint32_t startTick = 1000);
-    ~FakeClock() override;
+    explicit FakeClock(std::uint32_t startTick = 1000) : m_tick(startTick)
+    {
+        platform::setClock(this);
+    }
+    ~FakeClock() override { platform::setClock(nullptr); }
     FakeClock(const FakeClock&) = delete;
     FakeClock& operator=(const FakeClock&) = delete;
 
-    std::uint32_t tickCount() override;
+    std::uint32_t tickCount() override { return std::exchange(m_tick, m_tick + m_step); }
     platform::Date today() override { return m_today; }
-    void sleep(std::uint32_t milliseconds) override;
+    void sleep(std::uint32_t milliseconds) override
+    {
+        m_tick += milliseconds;
+        m_slept += milliseconds;
+    }
 
     void setToday(int year, int month, int day) { m_today = {year, month, day}; }
     void advance(std::uint32_t milliseconds) { m_tick += milliseconds; }
