@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
-#include <string>
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;

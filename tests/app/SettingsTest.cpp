@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
 
 class SettingsTest : public ::testing::Test
@@ -44,6 +42,13 @@ TEST_F(SettingsTest, WithoutRegisterIniEveryFieldHasItsDefault)
                   config::dialInNumber + "|");
     EXPECT_EQ(s.Installed, 1);
     EXPECT_EQ(s.ComPort + s.IRQ + s.Mode + s.CallWaiting, 0);
+    const std::pair<std::uint32_t, const char*> versions[] = {{0x0A04, "Windows 98"},
+                                                              {0xC0000A04, "Windows 98"},
+                                                              {0x0904, "Windows 95"},
+                                                              {0x0004, "Windows 95"},
+                                                              {0x0005, "Unknown"}};
+    for (const auto& [version, name] : versions)
+        EXPECT_EQ(osNameFromVersion(version), name) << std::hex << version;
 }
 
 TEST_F(SettingsTest, ValuesFromTheFileCutToTheirFields)
@@ -86,16 +91,6 @@ TEST_F(SettingsTest, InitStringsGoTogetherModeIsPulseAndDateHasNineCharacters)
                   expected)
             << ini;
     }
-}
-
-TEST_F(SettingsTest, OperatingSystemName)
-{
-    const std::pair<std::uint32_t, const char*> cases[] = {
-        {0x0A04, "Windows 98"}, {0xC0000A04, "Windows 98"}, {0x0904, "Windows 95"},
-        {0x0004, "Windows 95"}, {0x0005, "Unknown"},
-    };
-    for (const auto& [version, name] : cases)
-        EXPECT_EQ(osNameFromVersion(version), name) << std::hex << version;
 }
 
 // WIN.INI [windows] run= before and after.

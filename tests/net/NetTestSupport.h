@@ -6,7 +6,6 @@
 #include "net/NetManager.h"
 #include "registrant/ProgramRecord.h"
 #include "tests/support/GuiWorld.h"
-#include "ui/testing/ScriptedUser.h"
 
 #include "BuildConfig.h"
 

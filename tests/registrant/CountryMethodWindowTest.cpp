@@ -4,18 +4,11 @@
 #include "registrant/PrintDialogOwner.h"
 #include "registrant/ProgramRecord.h"
 #include "tests/support/GuiWorld.h"
-#include "ui/testing/ScriptedUser.h"
 
 #include <QAbstractButton>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
-
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <string>
-#include <tuple>
 
 using namespace ui;
 
