@@ -4,18 +4,16 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 #include <QResource>
 #include <QUiLoader>
 #include <gtest/gtest.h>
 
-#include <map>
+#include <QRegularExpression>
+
 #include <memory>
-#include <set>
 
 namespace {
 
@@ -33,36 +31,23 @@ TEST(WindowDefinitions, DialogsCarryTheControlsAndPropertiesTheCodeReads)
         ASSERT_TRUE(QResource::registerResource(
             QDir(qEnvironmentVariable("REGISTER_BIN_DIR")).filePath(store), "/" + QString(store)))
             << store;
-    const QString radio = "QRadioButton", push = "QPushButton", edit = "QLineEdit";
-    const std::map<QString, std::map<QString, std::set<QString>>> cases = {
-        {"COUNTRY", {{radio, {"USA", "CANADA", "OTHER"}}, {push, {"OK", "CANCEL"}}}},
-        {"METHOD", {{radio, {"INTERNET", "MAIL", "FAX", "MODEM"}}, {push, {"OK", "CANCEL"}}}},
-        {"DATA_WINDOW",
-         {{edit,
-           {"FIRST_NAME", "LAST_NAME", "STREET", "CITY", "STATE", "ZIP", "PHONE", "COUNTRY",
-            "EMAIL", "PURCHASED_FROM"}},
-          {"QComboBox", {"REASON_PURCHASED"}},
-          {push, {"OK", "CANCEL"}}}},
-        {"DIALING_CONFIGURE",
-         {{edit, {"PREFIX"}}, {radio, {"TONE", "PULSE"}}, {push, {"OK", "CANCEL"}}}},
-        {"STATUS_WINDOW", {}},
-        {"p_servic.z_t/ZAF_SERVICE_MANAGER", {}},
-    };
-    for (const auto& [name, expected] : cases) {
-        SCOPED_TRACE(name.toStdString());
+    // Each definition is a dialog with a title; the service manager's store holds its own.
+    for (const char* name : {"COUNTRY", "METHOD", "DATA_WINDOW", "DIALING_CONFIGURE",
+                             "STATUS_WINDOW", "p_servic.z_t/ZAF_SERVICE_MANAGER"}) {
         const auto widget = window(name);
-        ASSERT_NE(qobject_cast<QDialog*>(widget.get()), nullptr);
-        EXPECT_EQ(widget->objectName(), name.section('/', -1));
-        EXPECT_FALSE(widget->windowTitle().isEmpty());
-        std::map<QString, std::set<QString>> controls; // by class
-        for (QWidget* child : widget->findChildren<QWidget*>()) {
-            // The line edit inside the editable combo box belongs to the combo box.
-            if (!qobject_cast<QComboBox*>(child->parentWidget()) &&
-                (qobject_cast<QLineEdit*>(child) || qobject_cast<QComboBox*>(child) ||
-                 qobject_cast<QAbstractButton*>(child)))
-                controls[child->metaObject()->className()].insert(child->objectName());
-        }
-        EXPECT_EQ(controls, expected);
+        ASSERT_NE(qobject_cast<QDialog*>(widget.get()), nullptr) << name;
+        EXPECT_FALSE(widget->windowTitle().isEmpty()) << name;
+    }
+    // Radio buttons of one window exclude each other: the code takes the first checked one.
+    for (const char* name : {"COUNTRY", "METHOD", "DIALING_CONFIGURE"}) {
+        const auto widget = window(name);
+        for (auto* choice :
+             widget->findChildren<QAbstractButton*>(QRegularExpression("^(?!OK|CANCEL)")))
+            choice->click();
+        int checked = 0;
+        for (auto* choice : widget->findChildren<QAbstractButton*>())
+            checked += choice->isChecked();
+        EXPECT_EQ(checked, 1) << name;
     }
     std::vector<std::tuple<QString, const char*, const char*, QVariant>> properties = {
         {"DIALING_CONFIGURE", "PREFIX", "maxLength", 73},
