@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <fstream>
+#include <tuple>
 #include <thread>
 
 #include <fcntl.h>
@@ -152,22 +153,14 @@ void WatchingDesktop::pumpMessages(std::uint32_t)
 
 RegistrationSettings defaultSettings()
 {
-    RegistrationSettings settings;
-    settings.Installed = 1;
-    settings.InitString = "AT&FE1Q0V1&C1&D2S0=0";
-    settings.InitString2 = "AT&B1";
-    settings.TestString = "ATE1Q0V1";
-    settings.DialString = "ATD";
-    settings.Pulse = "P";
-    settings.Tone = "T";
-    settings.OffLine = "+++";
-    settings.HangUp = "ATH";
-    settings.CallWaitingPulse = "1177";
-    settings.CallWaitingTone = "*77";
-    settings.DialToneOn = "ATX4";
-    settings.DialToneOff = "ATX3";
-    settings.PhoneNumber = config::dialInNumber;
-    return settings;
+    RegistrationSettings s;
+    s.Installed = 1;
+    std::tie(s.InitString, s.InitString2, s.TestString, s.DialString, s.Pulse, s.Tone, s.OffLine,
+             s.HangUp, s.CallWaitingPulse, s.CallWaitingTone, s.DialToneOn, s.DialToneOff) =
+        std::tuple("AT&FE1Q0V1&C1&D2S0=0", "AT&B1", "ATE1Q0V1", "ATD", "P", "T", "+++", "ATH",
+                   "1177", "*77", "ATX4", "ATX3");
+    s.PhoneNumber = config::dialInNumber;
+    return s;
 }
 
 std::string sampleInformationFile()

@@ -176,23 +176,3 @@ TEST(System, WriteAllDeliversEveryByteOrGivesUp)
     ASSERT_TRUE(written.isError()) << "a vanished peer is an error, not a signal";
     EXPECT_EQ(written.error().code, EPIPE);
 }
-
-TEST(System, ReadWithTimeoutAndReplaceFile)
-{
-    auto [writer, reader] = makeChannel("pipe");
-    char buffer[16];
-    auto none = sys::readWithTimeout(reader.get(), buffer, sizeof buffer, 30);
-    ASSERT_TRUE(none.isError());
-    EXPECT_EQ(none.error().code, ETIMEDOUT);
-    ASSERT_FALSE(sys::writeAll(writer.get(), "abc").isError());
-    EXPECT_EQ(sys::readWithTimeout(reader.get(), buffer, sizeof buffer, 30).value(), 3u);
-    writer.reset();
-    EXPECT_EQ(sys::readWithTimeout(reader.get(), buffer, sizeof buffer, 30).value(), 0u);
-
-    TestWorld world;
-    fs::create_directory("target");
-    auto replaced = sys::replaceFile("target", "bytes");
-    ASSERT_TRUE(replaced.isError());
-    EXPECT_EQ(replaced.error().code, EISDIR);
-    EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 1);
-}
