@@ -16,7 +16,7 @@ windows="$demo/windows"
 cd_root="$demo/cd"
 mkdir -p "$program" "$windows/dosdevices" "$cd_root/GIFT"
 
-cp "$build/bin/register" "$build/bin/register-demo" "$build/bin/ROBJECTS.DAT" \
+cp "$build/bin/register" "$build/bin/register-ui" "$build/bin/register-demo" "$build/bin/ROBJECTS.DAT" \
     "$build/bin/p_servic.z_t" "$build/bin/p_direct.z_t" "$program/"
 
 cat > "$windows/REGISTER.INI" <<'INI'
