@@ -58,8 +58,18 @@ void enterProgramDirectory(const std::string& programFolder)
     programDirectory = writableFilesFolder(programFolder);
     programFileDirectory = programDirectory == programFolder ? std::string() : programFolder;
     std::error_code ignored;
-    if (!programFileDirectory.empty())
-        std::filesystem::create_directories(programDirectory, ignored);
+    if (!programFileDirectory.empty()) {
+        // oldinfo holds the buyer's address: the folder is for the user's eyes only.
+        if (std::filesystem::create_directories(programDirectory, ignored))
+            std::filesystem::permissions(programDirectory, std::filesystem::perms::owner_all,
+                                         ignored);
+        // Without a folder of its own the program keeps to its folder, whose writes fail
+        // quietly, rather than scatter files in whatever folder it was started from.
+        if (!std::filesystem::is_directory(programDirectory, ignored)) {
+            programDirectory = programFolder;
+            programFileDirectory.clear();
+        }
+    }
     if (!programDirectory.empty())
         std::filesystem::current_path(programDirectory, ignored);
 }

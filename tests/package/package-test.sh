@@ -46,6 +46,7 @@ status=0
 run timeout 5 "$root/usr/bin/pantrix-register" 2> "$scratch/first.log" || status=$?
 [ "$status" = 124 ] || { cat "$scratch/first.log"; fail "first run ended with $status, not waiting"; }
 [ "$(cat "$user/rdate")" = "$today" ] || fail "first run wrote no rdate in $user"
+[ "$(stat -c %a "$user")" = 700 ] || fail "the per-user folder is open to others"
 
 # 1/1/1 restarts the interval silently, without Qt: with no display Qt would abort.
 echo -n 1/1/1 > "$user/rdate"
