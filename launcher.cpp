@@ -22,10 +22,11 @@ namespace {
 
 constexpr char windowedProgram[] = "register-ui";
 
-// The rule on the rdate of files; true when the user is to be asked (or when it cannot tell).
-bool userIsToBeAsked(const std::string& files)
+// Applies the reminder rule to the rdate in filesFolder, entering it; true when the user is
+// to be asked.
+bool userIsToBeAsked(const std::string& filesFolder)
 {
-    if (::chdir(files.c_str()) != 0)
+    if (::chdir(filesFolder.c_str()) != 0)
         return true; // no folder yet, so no rdate: a first run
     switch (decideReminder()) {
     case Reminder::NotDue:

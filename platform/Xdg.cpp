@@ -2,6 +2,7 @@
 
 #include "platform/System.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -61,7 +62,7 @@ std::vector<std::string> configDirs()
 {
     std::vector<std::string> dirs;
     const char* list = nonEmptyEnv("XDG_CONFIG_DIRS");
-    std::string rest = list ? list : "/etc/xdg";
+    const std::string rest = list ? list : "/etc/xdg";
     for (std::size_t start = 0; start <= rest.size();) {
         const std::size_t colon = std::min(rest.find(':', start), rest.size());
         std::string dir = rest.substr(start, colon - start);

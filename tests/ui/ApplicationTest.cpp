@@ -147,6 +147,7 @@ protected:
     {
         program = world.programDir() / "register";
         fs::copy_file(REGISTER_EXECUTABLE, program);
+        fs::copy_file(REGISTER_UI_EXECUTABLE, world.programDir() / "register-ui");
         // Asked nothing on this run: the reminder counts from today.
         world.writeFile(world.programDir() / "rdate", "1/1/1");
         elsewhere = world.root() / "elsewhere";
@@ -182,6 +183,8 @@ protected:
 
 TEST_F(ProgramTest, ExitCodeIsMinusOneWithoutTheStore)
 {
+    EXPECT_EQ(run(), 255);
+    program = world.programDir() / "register-ui"; // and the windowed program on its own
     EXPECT_EQ(run(), 255);
     EXPECT_EQ(world.readFile(world.programDir() / "rdate"), "1/1/1") << "rdate is not looked at";
 }
