@@ -9,7 +9,7 @@ CMAKE_ARGS ?=
 
 SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
 
-.PHONY: all deps build run test test-plain test-asan format format-check bench clean
+.PHONY: all deps build run test test-plain test-asan format format-check bench clean package
 
 all: build
 
@@ -50,6 +50,10 @@ format-check:
 bench: build
 	cmake --build $(BUILD) --target bench
 	@scripts/bench.sh $(BUILD)
+
+# The Debian package, built by CPack into the build folder.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

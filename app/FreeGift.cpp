@@ -1,6 +1,7 @@
 #include "app/FreeGift.h"
 
 #include "BuildConfig.h"
+#include "app/FileFolders.h"
 #include "app/Settings.h"
 #include "platform/DosDevices.h"
 #include "platform/Module.h"
@@ -21,7 +22,8 @@
 // again; it is looked for a last time after that, whatever the answer, and only a CD found
 // then has its installer started. The flag file tells the installer that it was started for
 // the gift. A file or folder "installing" beside the program means an installation is under
-// way, and no second installer is started.
+// way, and no second installer is started. An installed copy looks for "drive" and
+// "installing" in the user's own folder first (FileFolders.h).
 
 char cdDriveLetter = '\0';
 
@@ -47,7 +49,7 @@ std::string onCd(const char* rest)
 bool CheckProductCd()
 {
     // Read afresh on every call: the user may fix the drive file while the program waits.
-    std::ifstream drive(programDirectory + "/drive", std::ios::binary);
+    std::ifstream drive(shippedFile(programDirectory, "drive"), std::ios::binary);
     char letter;
     if (drive.get(letter))
         cdDriveLetter =
@@ -95,7 +97,8 @@ void OfferFreeGift()
 
     const std::string installer = onCd("GIFT\\SETUP.EXE");
     std::error_code error;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(guardFile, error))) {
+    if (!std::filesystem::exists(
+            std::filesystem::symlink_status(shippedFile(programDirectory, guardFile), error))) {
         if (platform::WinExec(installer, platform::SW_SHOWNORMAL) <= 31) {
             MessageWindow failure("Error!", "EXCLAMATION", MSG_OK, MSG_OK,
                                   "Unable to launch application:  %s.", installer.c_str());

@@ -1,6 +1,7 @@
 #include "app/RunRegistration.h"
 
 #include "BuildConfig.h"
+#include "app/FileFolders.h"
 #include "app/FreeGift.h"
 #include "app/Reminder.h"
 #include "app/Settings.h"
@@ -48,12 +49,27 @@ private:
     std::unique_ptr<ResourceStore> m_store;
 };
 
-// Makes the program's directory the working directory, so that "rdate", "oldinfo",
-// "installing" and "remindo.flg" name files beside the program. The search path's second
-// entry is that directory, taken from the program file's name when the application started.
-void enterProgramDirectory()
+// Makes the folder for the program's files programDirectory and the working directory, so
+// that "rdate", "oldinfo", "remindo.flg" and the reply of the internet request name files
+// there: the program file's folder (the search path's second entry) when it can be written,
+// else the per-user folder, made on first use.
+void enterProgramDirectory(const std::string& programFolder)
 {
+    programDirectory = writableFilesFolder(programFolder);
+    programFileDirectory = programDirectory == programFolder ? std::string() : programFolder;
     std::error_code ignored;
+    if (!programFileDirectory.empty()) {
+        // oldinfo holds the buyer's address: the folder is for the user's eyes only.
+        if (std::filesystem::create_directories(programDirectory, ignored))
+            std::filesystem::permissions(programDirectory, std::filesystem::perms::owner_all,
+                                         ignored);
+        // Without a folder of its own the program keeps to its folder, whose writes fail
+        // quietly, rather than scatter files in whatever folder it was started from.
+        if (!std::filesystem::is_directory(programDirectory, ignored)) {
+            programDirectory = programFolder;
+            programFileDirectory.clear();
+        }
+    }
     if (!programDirectory.empty())
         std::filesystem::current_path(programDirectory, ignored);
 }
@@ -151,10 +167,12 @@ void thanksStep()
     thanks.Run();
     if (std::strcmp(config::productName, recipeOrganizer) != 0)
         OfferFreeGift();
-    // An empty file whose presence is the message; a failed create goes unnoticed.
-    std::ofstream marker(std::filesystem::path(platform::GetWindowsDirectoryA()) /
-                             config::markerFileName,
-                         std::ios::binary | std::ios::trunc);
+    // An empty file whose presence is the message; a failed create goes unnoticed. The
+    // default Windows directory is ours to make: a fresh Linux account has none.
+    const std::filesystem::path windows = platform::GetWindowsDirectoryA();
+    std::error_code ignored;
+    std::filesystem::create_directories(windows, ignored);
+    std::ofstream marker(windows / config::markerFileName, std::ios::binary | std::ios::trunc);
 }
 
 } // namespace
@@ -164,8 +182,7 @@ int RunRegistration(UI_APPLICATION& application)
     ResourceStoreScope store;
     if (store.Error())
         return -1;
-    programDirectory = application.searchPath.Entry(1);
-    enterProgramDirectory();
+    enterProgramDirectory(application.searchPath.Entry(1));
 
     const bool proceed = reminderSaysProceed();
     std::unique_ptr<ZAF_SERVICE_MANAGER> services;

@@ -1,14 +1,18 @@
 #include "app/Settings.h"
 
 #include "BuildConfig.h"
+#include "app/FileFolders.h"
 #include "platform/Clock.h"
 #include "platform/Module.h"
 #include "platform/Profile.h"
+#include "platform/WindowsDirectory.h"
+#include "platform/Xdg.h"
 #include "registrant/FindNoCase.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 
 namespace {
@@ -23,15 +27,19 @@ constexpr std::size_t productNameLength = 75;
 constexpr char defaultInitString[] = "AT&FE1Q0V1&C1&D2S0=0";
 constexpr char defaultInitString2[] = "AT&B1";
 
+// The file read: the user's own in the Windows directory, else the one the maker ships for
+// every user in the system settings folder. Chosen once per ReadSettings.
+std::string settingsPath;
+
 std::string text(const char* section, const char* key, const char* defaultValue)
 {
-    return platform::GetPrivateProfileStringA(section, key, defaultValue, settingsFile,
+    return platform::GetPrivateProfileStringA(section, key, defaultValue, settingsPath,
                                               valueBuffer);
 }
 
 int integer(const char* section, const char* key, int defaultValue)
 {
-    return platform::GetPrivateProfileIntA(section, key, defaultValue, settingsFile);
+    return platform::GetPrivateProfileIntA(section, key, defaultValue, settingsPath);
 }
 
 bool equalsNoCase(const std::string& a, const char* b)
@@ -95,6 +103,11 @@ std::string todayAsDayMonthYear()
 int ReadSettings(ProgramRecord& record)
 {
     RegistrationSettings& settings = record.settings;
+    std::error_code error;
+    const std::string system = systemSettingsFile(settingsFile);
+    const bool ownFile = std::filesystem::is_regular_file(
+        std::filesystem::path(platform::GetWindowsDirectoryA()) / settingsFile, error);
+    settingsPath = ownFile || system.empty() ? settingsFile : system;
     settings.osName = osNameFromVersion(platform::GetVersion());
 
     std::string productName = text("product", "ProductName", "");
@@ -142,6 +155,9 @@ int ReadSettings(ProgramRecord& record)
 
 void RemoveAutoStartEntry()
 {
+    // On Linux the session starts the program from its XDG autostart entry.
+    platform::HideAutostartEntry(config::desktopId);
+
     const std::string value = wholeRunValue();
     // The search bound is an unsigned 16-bit count; a value longer than that is searched in
     // its first 65535 characters.

@@ -1,7 +1,8 @@
 #pragma once
 
-// The installation's settings (REGISTER.INI in the Windows directory), the name of the
-// operating system, and the program's own entry in the WIN.INI auto-start list.
+// The installation's settings (REGISTER.INI in the Windows directory, else the maker's copy
+// for every user in the system settings folder, FileFolders.h), the name of the operating
+// system, and the program's own entry in the WIN.INI auto-start list.
 
 #include "registrant/ProgramRecord.h"
 
@@ -21,5 +22,6 @@ std::string osNameFromVersion(std::uint32_t version);
 std::string todayAsDayMonthYear();
 
 // Removes the first word of WIN.INI [windows] run= that contains "REGISTER" in any case, with
-// the one separator after it. Leaves WIN.INI untouched when there is no such word.
+// the one separator after it. Leaves WIN.INI untouched when there is no such word. Hides the
+// program's XDG autostart entry for this user in any case.
 void RemoveAutoStartEntry();

@@ -91,7 +91,9 @@ extern std::int32_t registrationSent;
 // 1 until the one warning about the Where Purchased field has been shown.
 extern std::int32_t storeWarningPending;
 
-// The directory of the program file, which is also the working directory from start-up on.
+// The directory of the program file, or the per-user folder when that cannot be written
+// (app/FileFolders.h): where the program writes its files, and the working directory from
+// start-up on.
 extern std::string programDirectory;
 
 // Puts the record and the flags back as they are at process start; for tests.

@@ -16,7 +16,7 @@ windows="$demo/windows"
 cd_root="$demo/cd"
 mkdir -p "$program" "$windows/dosdevices" "$cd_root/GIFT"
 
-cp "$build/bin/register" "$build/bin/register-demo" "$build/bin/ROBJECTS.DAT" \
+cp "$build/bin/register" "$build/bin/register-ui" "$build/bin/register-demo" "$build/bin/ROBJECTS.DAT" \
     "$build/bin/p_servic.z_t" "$build/bin/p_direct.z_t" "$program/"
 
 cat > "$windows/REGISTER.INI" <<'INI'
@@ -63,6 +63,8 @@ done
 port=$(head -n 1 "$demo/server.out")
 
 export WINDIR="$windows"
+# The user's autostart entry that a registration hides goes to the demo folder too.
+export XDG_CONFIG_HOME="$demo/config"
 export REGISTER_SERVER="127.0.0.1:$port"
 echo "Demo program directory: $program"
 echo "Demo Windows directory: $windows"
@@ -89,4 +91,6 @@ echo
 [ -f "$demo/remindo-installed.txt" ] && echo "The free gift's installer ran: $(cat "$demo/remindo-installed.txt")"
 [ -f "$windows/MORSELS.REG" ] && echo "Marker file: $windows/MORSELS.REG"
 echo "WIN.INI run= is now: $(grep -a '^run=' "$windows/WIN.INI" | tr -d '\r')"
+autostart="$XDG_CONFIG_HOME/autostart/pantrix-register.desktop"
+[ -f "$autostart" ] && echo "Autostart entry switched off for this user: $autostart"
 exit "$status"

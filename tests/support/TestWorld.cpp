@@ -29,7 +29,7 @@ void setEnv(const std::string& name, const std::optional<std::string>& value)
 
 } // namespace
 
-TestWorld::TestWorld() : m_previousDir(fs::current_path()), m_previousWindir(getEnv("WINDIR"))
+TestWorld::TestWorld() : m_previousDir(fs::current_path())
 {
     std::string pattern = (fs::temp_directory_path() / "register-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
@@ -40,7 +40,13 @@ TestWorld::TestWorld() : m_previousDir(fs::current_path()), m_previousWindir(get
     m_windowsDir = m_root / "windows";
     fs::create_directory(m_programDir);
     fs::create_directory(m_windowsDir);
-    setEnv("WINDIR", m_windowsDir.string());
+    // The Windows directory, and the user's and the system's settings folders, are the world's.
+    for (const auto& [name, value] : {std::pair{"WINDIR", m_windowsDir},
+                                      {"XDG_CONFIG_HOME", m_root / "config"},
+                                      {"XDG_CONFIG_DIRS", m_root / "xdg"}}) {
+        m_previousEnv.emplace_back(name, getEnv(name));
+        setEnv(name, value.string());
+    }
     fs::current_path(m_programDir);
 }
 
@@ -48,7 +54,8 @@ TestWorld::~TestWorld()
 {
     std::error_code error;
     fs::current_path(m_previousDir, error);
-    setEnv("WINDIR", m_previousWindir);
+    for (const auto& [name, value] : m_previousEnv)
+        setEnv(name, value);
     // A test may have taken away the write permission of a folder to provoke a failure.
     for (const auto& entry : fs::recursive_directory_iterator(m_root, error))
         if (entry.is_directory(error) && !entry.is_symlink(error))

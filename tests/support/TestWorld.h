@@ -1,7 +1,8 @@
 #pragma once
 
 // A world of its own for each test: a fresh temporary folder with a program directory (the
-// working directory while the world lives) and a Windows directory ($WINDIR), removed again
+// working directory while the world lives), a Windows directory ($WINDIR) and the XDG settings
+// folders ($XDG_CONFIG_HOME, $XDG_CONFIG_DIRS, made when written to), removed again
 // with everything in it when the world goes, so that no test sees another's files or the
 // user's own.
 
@@ -11,6 +12,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace testsupport {
 
@@ -38,7 +41,7 @@ private:
     std::filesystem::path m_programDir;
     std::filesystem::path m_windowsDir;
     std::filesystem::path m_previousDir;
-    std::optional<std::string> m_previousWindir;
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_previousEnv;
 };
 
 // Sets (or, with no value, removes) an environment variable for the life of the object.

@@ -102,8 +102,9 @@ TEST(ApplicationTest, MissingOrDefectiveStoresAreCriticalErrors)
 TEST(ProgramTest, FindsItsStoreInItsDirectoryOrThroughZincPathOrExitsWithMinusOne)
 {
     testsupport::TestWorld world;
-    const fs::path program = world.programDir() / "register", zinc = world.root() / "zinc";
+    fs::path program = world.programDir() / "register", zinc = world.root() / "zinc";
     fs::copy_file(REGISTER_EXECUTABLE, program);
+    fs::copy_file(REGISTER_UI_EXECUTABLE, world.programDir() / "register-ui");
     world.writeFile(world.programDir() / "rdate", "1/1/1"); // nothing to ask on this run
     fs::create_directories(zinc);
     auto run = [&](const QString& zincPath) {
@@ -119,6 +120,9 @@ TEST(ProgramTest, FindsItsStoreInItsDirectoryOrThroughZincPathOrExitsWithMinusOn
         return process.exitCode();
     };
     EXPECT_EQ(run(""), 255);
+    program = world.programDir() / "register-ui"; // and the windowed program on its own
+    EXPECT_EQ(run(""), 255);
+    program = world.programDir() / "register";
     EXPECT_EQ(world.readFile(world.programDir() / "rdate"), "1/1/1") << "rdate is not looked at";
     const fs::path store = fs::path(testsupport::binaryDirectory()) / "ROBJECTS.DAT";
     fs::copy_file(store, zinc / "ROBJECTS.DAT");
