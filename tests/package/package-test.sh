@@ -43,7 +43,7 @@ today=$(date +%-m/%-d/%Y)
 
 # First run: rdate goes to the per-user folder and the windowed program asks (and waits).
 status=0
-run timeout 8 "$root/usr/bin/pantrix-register" 2> "$scratch/first.log" || status=$?
+run timeout 4 "$root/usr/bin/pantrix-register" 2> "$scratch/first.log" || status=$?
 [ "$status" = 124 ] || { cat "$scratch/first.log"; fail "first run ended with $status, not waiting"; }
 [ "$(cat "$user/rdate")" = "$today" ] || fail "first run wrote no rdate in $user"
 [ "$(stat -c %a "$user")" = 700 ] || fail "the per-user folder is open to others"
