@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-qpa-plugins libgl-dev
     libgtest-dev libgmock-dev
     lrzsz poppler-utils fonts-dejavu-core clang-format curl
+    clang-14 libclang-rt-14-dev
 )
 
 missing=()
