@@ -9,7 +9,7 @@ CMAKE_ARGS ?=
 
 SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
 
-.PHONY: all deps build run test test-plain test-asan format format-check bench clean package
+.PHONY: all deps build run test test-plain test-asan format format-check bench fuzz clean package
 
 all: build
 
@@ -54,6 +54,26 @@ bench: build
 # The Debian package, built by CPack into the build folder.
 package: build
 	cd $(BUILD) && cpack -G DEB
+# The libFuzzer targets, built with clang in a folder of their own; each one fuzzes for
+# FUZZ_SECONDS from its seed corpus and regression inputs. What it finds that is new is kept in
+# $(FUZZ_BUILD)/corpus/<target>; an input that breaks a property lands in $(FUZZ_BUILD)/findings.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= $(notdir $(wildcard tests/fuzz/corpus/*))
+
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_CXX_COMPILER=clang++-14 -DREGISTER_FUZZ=ON -DREGISTER_BUILD_TESTS=OFF $(CMAKE_ARGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+	@mkdir -p $(FUZZ_BUILD)/findings
+	@for target in $(FUZZ_TARGETS); do \
+	    echo "== fuzz_$$target for $(FUZZ_SECONDS) s"; \
+	    mkdir -p $(FUZZ_BUILD)/corpus/$$target; \
+	    $(FUZZ_BUILD)/bin/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	        -artifact_prefix=$(FUZZ_BUILD)/findings/$$target- $(FUZZ_BUILD)/corpus/$$target \
+	        tests/fuzz/corpus/$$target $$(ls -d tests/fuzz/regressions/$$target 2>/dev/null) \
+	        || exit 1; \
+	done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

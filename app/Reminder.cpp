@@ -112,13 +112,15 @@ Reminder decideReminderFrom(std::string_view contents, int todayYear, int todayM
 Reminder decideReminder()
 {
     namespace sys = platform::sys;
-    auto opened = sys::open(reminderFile, O_RDWR);
+    // Only a regular file is a reminder: a named pipe would keep the read waiting for a writer
+    // (O_NONBLOCK lets the open return so that fstat can tell), and a device may never end.
+    auto opened = sys::open(reminderFile, O_RDWR | O_NONBLOCK);
     if (opened.isError())
         return Reminder::FirstRun;
     sys::UniqueFd file(opened.value());
     struct stat status
     {};
-    if (::fstat(file.get(), &status) == 0 && isReadOnly(status))
+    if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || isReadOnly(status))
         return Reminder::FirstRun;
 
     // One read, as the file is written in one piece; what it does not bring counts as absent.
@@ -144,7 +146,8 @@ void WriteReminderDate()
     {};
     if (::stat(reminderFile, &status) == 0 && isReadOnly(status))
         return;
-    auto opened = sys::open(reminderFile, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    // Without O_NONBLOCK a named pipe of that name would wait for a reader.
+    auto opened = sys::open(reminderFile, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK, 0666);
     if (opened.isError())
         return;
     sys::UniqueFd file(opened.value());

@@ -9,7 +9,8 @@
 
 // What the rule says on this start. decideReminder() only reads rdate; the caller rewrites it
 // (WriteReminderDate) as each case requires:
-//   FirstRun: rdate is missing or read-only. Write it, then register without asking.
+//   FirstRun: rdate is missing, read-only or no regular file. Write it, then register
+//             without asking.
 //   Restart:  rdate holds the year 1. Write it and stop: the interval counts from today.
 //   Due:      the interval has passed. Write it first, then ask the user.
 //   NotDue:   the interval has not passed. Stop without asking or writing.

@@ -29,6 +29,9 @@ namespace {
 
 constexpr std::string_view blanks = " \t";
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+// A settings file is a few KiB; one larger than this is not read (and not written to). It
+// still leaves room for values far longer than anything reads them.
+constexpr std::size_t maxProfileSize = 4 * 1024 * 1024;
 
 std::string_view trim(std::string_view text)
 {
@@ -181,13 +184,21 @@ std::optional<std::string> lookUp(std::string_view contents, std::string_view se
     return std::nullopt;
 }
 
+// Gives the last line the line end it lacks. A last line that ends in a lone carriage return
+// gets CR LF whatever the file uses: with a bare LF its own CR would become part of the line
+// end, and the line would read differently.
+void endLine(Line& line, const std::string& lineEnd)
+{
+    line.end = line.text.ends_with('\r') ? "\r\n" : lineEnd;
+}
+
 // Inserts a line before index at, keeping a missing final line end missing.
 void insertLine(std::vector<Line>& lines, std::size_t at, std::string text,
                 const std::string& lineEnd)
 {
     Line line{std::move(text), lineEnd};
     if (at > 0 && lines[at - 1].end.empty()) {
-        lines[at - 1].end = lineEnd;
+        endLine(lines[at - 1], lineEnd);
         line.end.clear();
     }
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
@@ -221,7 +232,7 @@ std::optional<std::string> edit(std::string_view contents, std::string_view sect
         if (!value)
             return std::nullopt;
         if (!lines.empty() && lines.back().end.empty())
-            lines.back().end = lineEnd;
+            endLine(lines.back(), lineEnd);
         lines.push_back({"[" + std::string(section) + "]", lineEnd});
         lines.push_back({std::string(name) + "=" + value, lineEnd});
         return joinLines(lines);
@@ -276,7 +287,7 @@ bool writable(std::string_view section, const char* key, const char* value)
     if (key) {
         std::string_view name = trim(key);
         if (hasLineBreak(name) || name.find('=') != std::string_view::npos ||
-            name.starts_with('[') || name.starts_with(';'))
+            name.starts_with('[') || name.starts_with(';') || name.starts_with(byteOrderMark))
             return false;
     }
     return !value || !hasLineBreak(value);
@@ -294,7 +305,7 @@ std::string profilePath(const std::string& fileName)
 std::optional<std::string> readValue(const std::string& section, const std::string& key,
                                      const std::string& fileName)
 {
-    auto contents = sys::readFile(profilePath(fileName));
+    auto contents = sys::readFile(profilePath(fileName), maxProfileSize);
     if (contents.isError())
         return std::nullopt;
     auto value = lookUp(contents.value(), section, key);
@@ -362,7 +373,7 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
         return false;
 
     std::string path = profilePath(fileName);
-    auto contents = sys::readFile(path);
+    auto contents = sys::readFile(path, maxProfileSize);
     if (contents.isError() && contents.error().code != ENOENT)
         return false; // an unreadable file must not be overwritten with our one key
     std::string_view old = contents.isError() ? std::string_view() : contents.value();

@@ -18,7 +18,10 @@
 // - The file is replaced through a temporary file and a rename, so a failed write leaves the
 //   old file whole. A write is refused (false) that would break a line (a line feed or carriage
 //   return in a name or value) or would not read back (a ']' in a section name, a '=' in a key
-//   name, a key name that starts with '[' or ';'), as is one to a read-only or unreadable file.
+//   name, a key name that starts with '[', ';' or a UTF-8 byte-order mark), as is one to a
+//   read-only or unreadable file.
+// - Only a regular file of at most 4 MiB is read: a named pipe, a device or a larger file counts
+//   as unreadable (the defaults are read, and nothing is written to it).
 //
 // A file name without a directory names a file in the Windows directory (WindowsDirectory.h);
 // one with a directory is a Windows path, mapped by mapDosPath (DosDevices.h).

@@ -2,10 +2,15 @@
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
+#include <climits>
 #include <chrono>
 #include <cstring>
+#include <string>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -257,12 +262,20 @@ Result<sockaddr_in> resolveIPv4(const std::string& host, std::uint16_t port)
     return address;
 }
 
-Result<std::string> readFile(const std::string& path)
+Result<std::string> readFile(const std::string& path, std::size_t limit)
 {
-    auto opened = open(path, O_RDONLY);
+    // Without O_NONBLOCK, opening a named pipe would wait for a writer before fstat could
+    // tell what it is.
+    auto opened = open(path, O_RDONLY | O_NONBLOCK);
     if (opened.isError())
         return opened.error();
     UniqueFd file(opened.value());
+    struct stat info
+    {};
+    if (::fstat(file.get(), &info) < 0)
+        return Error::fromErrno("fstat");
+    if (!S_ISREG(info.st_mode))
+        return Error{"read", EINVAL};
     std::string contents;
     char chunk[8192];
     for (;;) {
@@ -271,6 +284,9 @@ Result<std::string> readFile(const std::string& path)
             return count.error();
         if (count.value() == 0)
             return contents;
+        // A file that grows while it is read is held to the limit all the same.
+        if (count.value() > limit - contents.size())
+            return Error{"read", EFBIG};
         contents.append(chunk, count.value());
     }
 }
@@ -300,6 +316,29 @@ Result<std::string> followLinks(std::string path)
     return Error{"readlink", ELOOP};
 }
 
+// A process killed while it wrote leaves its temporary file behind; the next write removes
+// those whose writer is gone, so that they do not pile up beside the file. A writer that is
+// still at work (its process alive) keeps its file.
+void removeStaleTemporaries(const std::string& directory, const std::string& prefix)
+{
+    DIR* folder = ::opendir(directory.c_str());
+    if (!folder)
+        return;
+    while (const dirent* entry = ::readdir(folder)) {
+        std::string_view name = entry->d_name;
+        if (!name.starts_with(prefix))
+            continue;
+        name.remove_prefix(prefix.size());
+        long long writer = 0;
+        auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), writer);
+        if (error != std::errc() || *end != '-' || writer <= 0 || writer > INT_MAX)
+            continue;
+        if (writer != ::getpid() && ::kill(static_cast<pid_t>(writer), 0) < 0 && errno == ESRCH)
+            ::unlink((directory + entry->d_name).c_str());
+    }
+    ::closedir(folder);
+}
+
 } // namespace
 
 Result<void> replaceFile(const std::string& path, std::string_view bytes)
@@ -322,8 +361,11 @@ Result<void> replaceFile(const std::string& path, std::string_view bytes)
     auto slash = target.rfind('/');
     std::string directory = slash == std::string::npos ? "." : target.substr(0, slash + 1);
     std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temporary = directory + (slash == std::string::npos ? "/." : ".") + base + ".tmp" +
-                            std::to_string(::getpid()) + "-" + std::to_string(serial++);
+    if (slash == std::string::npos)
+        directory += '/';
+    const std::string prefix = "." + base + ".tmp";
+    std::string temporary =
+        directory + prefix + std::to_string(::getpid()) + "-" + std::to_string(serial++);
 
     auto opened = open(temporary, O_WRONLY | O_CREAT | O_EXCL, replacing ? 0600 : 0666);
     if (opened.isError())
@@ -355,6 +397,7 @@ Result<void> replaceFile(const std::string& path, std::string_view bytes)
         ::fsync(dir);
         ::close(dir);
     }
+    removeStaleTemporaries(directory, prefix);
     return {};
 }
 

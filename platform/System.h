@@ -124,8 +124,12 @@ Result<void> connect(int fd, const sockaddr_in& address, int timeoutMs);
 // The first IPv4 address of host (a name or a dotted address), with port filled in.
 Result<sockaddr_in> resolveIPv4(const std::string& host, std::uint16_t port);
 
-// The whole content of the file at path; a missing file gives the error ENOENT.
-Result<std::string> readFile(const std::string& path);
+// The whole content of the file at path, which must be a regular file of at most limit
+// bytes. A missing file gives the error ENOENT; anything else at path (a named pipe that would
+// wait for a writer, a device such as /dev/zero that never ends, a folder) gives EINVAL
+// without waiting, and a file larger than limit gives EFBIG without being read whole.
+inline constexpr std::size_t defaultReadLimit = 64 * 1024 * 1024;
+Result<std::string> readFile(const std::string& path, std::size_t limit = defaultReadLimit);
 
 // Replaces the file at path with bytes, or leaves it as it was: the bytes go to a temporary
 // file beside it, which is flushed to disk and renamed over the old one. A replaced file

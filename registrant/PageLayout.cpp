@@ -3,6 +3,9 @@
 #include "BuildConfig.h"
 #include "ui/Format.h"
 
+#include <algorithm>
+#include <string_view>
+
 namespace {
 
 // The banner is drawn by rows of letters and blanks: each run is some letters followed by
@@ -44,22 +47,26 @@ void addDetails(PageLayout& page, int greetingLine, const ProgramRecord& record)
     const RegistrantRecord& r = record.registrant;
     const int first = greetingLine + 4;
     page.push_back(
-        {greetingLine, ui::format("Dear %s, thank you for registering.", r.firstname.c_str())});
-    page.push_back({first, ui::format("Name:     %s         Last:  %s", r.firstname.c_str(),
-                                      r.lastname.c_str())});
-    page.push_back({first + 1, ui::format("Address:  %s", r.street.c_str())});
-    page.push_back({first + 2, ui::format("City:     %s", r.city.c_str())});
-    page.push_back({first + 3, ui::format("State:    %s", r.state.c_str())});
-    page.push_back({first + 4, ui::format("Zip:      %s", r.zip.c_str())});
-    page.push_back({first + 5, ui::format("Country:  %s", r.country.c_str())});
-    page.push_back({first + 7, ui::format("Phone:    %s", r.phone.c_str())});
-    page.push_back({first + 8, ui::format("Email:    %s", r.email.c_str())});
-    page.push_back({first + 10, ui::format("Product:  %s", config::productName)});
-    page.push_back({first + 11, ui::format("Version:  %s", config::productVersion)});
-    page.push_back({first + 12, ui::format("Serial No:%ld", static_cast<long>(r.serialnumber))});
-    page.push_back({first + 13, ui::format("Where Purchased:    %s", r.purchasedfrom.c_str())});
-    page.push_back({first + 14, ui::format("Reason Purchased:   %s", r.reasonpurchased.c_str())});
-    page.push_back({first + 15, ui::format("OS:       %s", record.settings.osName.c_str())});
+        {greetingLine, ui::format("Dear %s, thank you for registering.", r.firstname.c_str()), 5});
+    page.push_back(
+        {first,
+         ui::format("Name:     %s         Last:  %s", r.firstname.c_str(), r.lastname.c_str()),
+         10});
+    page.push_back({first + 1, ui::format("Address:  %s", r.street.c_str()), 10});
+    page.push_back({first + 2, ui::format("City:     %s", r.city.c_str()), 10});
+    page.push_back({first + 3, ui::format("State:    %s", r.state.c_str()), 10});
+    page.push_back({first + 4, ui::format("Zip:      %s", r.zip.c_str()), 10});
+    page.push_back({first + 5, ui::format("Country:  %s", r.country.c_str()), 10});
+    page.push_back({first + 7, ui::format("Phone:    %s", r.phone.c_str()), 10});
+    page.push_back({first + 8, ui::format("Email:    %s", r.email.c_str()), 10});
+    page.push_back({first + 10, ui::format("Product:  %s", config::productName), 10});
+    page.push_back({first + 11, ui::format("Version:  %s", config::productVersion), 10});
+    page.push_back(
+        {first + 12, ui::format("Serial No:%ld", static_cast<long>(r.serialnumber)), 10});
+    page.push_back({first + 13, ui::format("Where Purchased:    %s", r.purchasedfrom.c_str()), 20});
+    page.push_back(
+        {first + 14, ui::format("Reason Purchased:   %s", r.reasonpurchased.c_str()), 20});
+    page.push_back({first + 15, ui::format("OS:       %s", record.settings.osName.c_str()), 10});
 }
 
 } // namespace
@@ -123,11 +130,36 @@ std::int16_t lineHeightOf(int fontHeight, int externalLeading)
     return static_cast<std::int16_t>(fontHeight + externalLeading);
 }
 
-std::vector<PlacedLine> placeLines(const PageLayout& page, std::int16_t lineHeight)
+std::vector<PlacedLine> placeLines(const PageLayout& page, std::int16_t lineHeight,
+                                   std::size_t columns)
 {
+    columns = std::max<std::size_t>(columns, 1);
     std::vector<PlacedLine> placed;
     placed.reserve(page.size());
-    for (const PageLine& line : page)
-        placed.push_back({pageLeftMargin, line.number * lineHeight, line.text});
+    int movedDown = 0;
+    for (const PageLine& line : page) {
+        // On a page too narrow even for that, a continuation starts at the margin.
+        const std::size_t indent = line.valueColumn < columns / 2 ? line.valueColumn : 0;
+        std::string_view rest = line.text;
+        std::string lead;
+        for (;;) {
+            const std::size_t room = columns - lead.size();
+            std::size_t cut = rest.size();
+            if (cut > room) {
+                // A break in the label would leave the label alone on its line.
+                const std::size_t blank = rest.substr(0, room + 1).find_last_of(' ');
+                cut =
+                    blank != std::string_view::npos && lead.size() + blank > indent ? blank : room;
+            }
+            placed.push_back({pageLeftMargin, (line.number + movedDown) * lineHeight,
+                              lead + std::string(rest.substr(0, cut))});
+            rest.remove_prefix(cut);
+            rest.remove_prefix(std::min(rest.size(), rest.find_first_not_of(' ')));
+            if (rest.empty())
+                break;
+            ++movedDown;
+            lead.assign(indent, ' ');
+        }
+    }
     return placed;
 }

@@ -3,12 +3,14 @@
 // The two printed pages as data, apart from drawing them: each page is the list of its
 // non-empty lines, by line number, as Windows-1252 text. The printer code only places them:
 // every line at x = 25 device units and y = line number x line height, where the line height
-// comes from the printer's default font. Nothing here is wrapped, cut or measured; a line
-// longer than the page is wide is printed whole and runs off the edge.
+// comes from the printer's default font. A line longer than the page is wide continues on the
+// next line, under the column where its value starts, and the lines after it move down; the
+// lines that fit stay exactly where they are.
 
 #include "platform/Clock.h"
 #include "registrant/ProgramRecord.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,6 +19,9 @@ struct PageLine
 {
     int number = 0;
     std::string text; // Windows-1252
+    // Where the line's value starts: the column under which a line too long for the page
+    // continues.
+    std::size_t valueColumn = 0;
 };
 
 using PageLayout = std::vector<PageLine>;
@@ -45,4 +50,8 @@ struct PlacedLine
     std::string text; // Windows-1252
 };
 
-std::vector<PlacedLine> placeLines(const PageLayout& page, std::int16_t lineHeight);
+// Places the lines of a page on which columns characters fit in a line after the margin
+// (the font has fixed pitch). A longer line is broken at its last blank that fits, or where
+// it must, and continues on the following lines; every later line moves down with it.
+std::vector<PlacedLine> placeLines(const PageLayout& page, std::int16_t lineHeight,
+                                   std::size_t columns = SIZE_MAX);

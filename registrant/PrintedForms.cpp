@@ -13,6 +13,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include <algorithm>
+
 namespace {
 
 std::function<bool(QPrinter&)> dialogReplacement;
@@ -58,8 +60,11 @@ void printPage(PageLayout (*layoutOf)(const ProgramRecord&, const platform::Date
     const QFontMetrics metrics(painter.font(), &printer);
     const std::int16_t lineHeight = lineHeightOf(metrics.height(), metrics.leading());
     const PageLayout page = layoutOf(programRecord, platform::clock().today());
+    // What does not fit between the margin and the right edge of the printable area goes on.
+    const int columns =
+        (printer.width() - pageLeftMargin) / metrics.horizontalAdvance(QLatin1Char('M'));
     // The layout places the top of each text cell; Qt draws text from its baseline.
-    for (const PlacedLine& line : placeLines(page, lineHeight))
+    for (const PlacedLine& line : placeLines(page, lineHeight, std::max(columns, 1)))
         painter.drawText(QPoint(line.x, line.y + metrics.ascent()), ui::fromAnsi(line.text));
     painter.end();
     registrationSent = 1;

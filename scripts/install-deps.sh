@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev
     lrzsz poppler-utils fonts-dejavu-core clang-format curl
     dpkg-dev desktop-file-utils hyperfine time xvfb xauth
+    clang-14 libclang-rt-14-dev
 )
 
 missing=()
