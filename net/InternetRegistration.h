@@ -29,8 +29,9 @@ std::string ReadEncodedValue(std::string_view& text);
 // information file's text (in text mode).
 std::string registrationRequestPath(std::string_view information);
 
-// The registration web server: $REGISTER_SERVER ("host" or "host:port") when set, otherwise
-// the host fixed when the program was built.
+// The registration web server: $REGISTER_SERVER when set, otherwise the server fixed when the
+// program was built; either as NetManager::parseServer reads it ("https://host[:port]",
+// "http://host[:port]" or a bare "host[:port]" for plain HTTP).
 std::string registrationServer();
 
 // The largest request, request line and headers included, that is sent.

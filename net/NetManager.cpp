@@ -6,8 +6,11 @@
 
 #include "BuildConfig.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cctype>
 #include <charconv>
+#include <cstring>
 #include <optional>
 
 #include <fcntl.h>
@@ -21,6 +24,7 @@ namespace sys = platform::sys;
 namespace {
 
 constexpr std::uint16_t httpPort = 80;
+constexpr std::uint16_t httpsPort = 443;
 constexpr char captionNetManager[] = "NetManager";
 constexpr char progressTitle[] = "Pantrix Update Status";
 constexpr char progressFormat[] =
@@ -28,29 +32,6 @@ constexpr char progressFormat[] =
     "several minutes.  %.3fMB Received.";
 
 NetManager::TimeLimits limits;
-
-// "name" or "name:port", split. The port is absent when the text after the colon is not a
-// port number from 1 to 65535.
-struct ServerName
-{
-    std::string name;
-    std::optional<std::uint16_t> port;
-};
-
-ServerName splitHost(const std::string& host)
-{
-    auto colon = host.rfind(':');
-    if (colon == std::string::npos)
-        return {host, httpPort};
-    ServerName server{host.substr(0, colon), std::nullopt};
-    const char* first = host.data() + colon + 1;
-    const char* last = host.data() + host.size();
-    unsigned value = 0;
-    auto [end, failure] = std::from_chars(first, last, value);
-    if (first != last && end == last && failure == std::errc() && value >= 1 && value <= 65535)
-        server.port = static_cast<std::uint16_t>(value);
-    return server;
-}
 
 // Writes the whole chunk to the reply file. Plain write(2) in a loop: writeAll would first
 // try the file as a socket, which costs a failed system call per chunk, and a reply comes in
@@ -83,16 +64,66 @@ void NetManager::setTimeLimits(TimeLimits replacement)
     limits = replacement;
 }
 
+std::optional<NetManager::ServerAddress> NetManager::parseServer(const std::string& server)
+{
+    std::string_view rest = server;
+    ServerAddress address;
+    if (auto separator = rest.find("://"); separator != std::string_view::npos) {
+        std::string scheme(rest.substr(0, separator));
+        std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (scheme == "https")
+            address = {true, {}, httpsPort};
+        else if (scheme != "http")
+            return std::nullopt;
+        rest.remove_prefix(separator + 3);
+        rest.remove_suffix(rest.ends_with('/') ? 1 : 0);
+    }
+    if (auto colon = rest.rfind(':'); colon != std::string_view::npos) {
+        const char* first = rest.data() + colon + 1;
+        const char* last = rest.data() + rest.size();
+        unsigned value = 0;
+        auto [end, failure] = std::from_chars(first, last, value);
+        if (first == last || end != last || failure != std::errc() || value < 1 || value > 65535)
+            return std::nullopt;
+        address.port = static_cast<std::uint16_t>(value);
+        rest = rest.substr(0, colon);
+    }
+    // What is left is the host, which also goes into the Host header: nothing that would end
+    // the header or belong to another part of a URL (a path, a query, a user name).
+    auto foreign = [](unsigned char c) {
+        return c <= ' ' || c >= 0x7F || std::strchr("/?#@[]", c);
+    };
+    if (rest.empty() || std::any_of(rest.begin(), rest.end(), foreign))
+        return std::nullopt;
+    address.name = rest;
+    return address;
+}
+
+std::string NetManager::ServerAddress::hostHeader() const
+{
+    return port == (secure ? httpsPort : httpPort) ? name : name + ":" + std::to_string(port);
+}
+
+// The step's limit, clipped to what is left of the whole exchange.
+int NetManager::within(int stepMs) const
+{
+    auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(m_deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::clamp<long long>(left.count(), 0, stepMs));
+}
+
 // POSIX sockets need no start-up and no clean-up around an exchange, so there is no library
 // that could fail to load here: the exchange begins with the connection. A peer that closes
-// while the request is on its way cannot raise SIGPIPE, because writeAll sends with
-// MSG_NOSIGNAL; the socket and the file close when their owners go out of scope.
-NetManager::NetManager(const std::string& host, const std::string& path)
+// while the request is on its way cannot raise SIGPIPE (both connections see to it); the
+// connection and the file close when their owners go out of scope.
+NetManager::NetManager(const std::string& server, const std::string& path)
+    : m_deadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.exchangeMs))
 {
-    sys::UniqueFd socket = ConnectToHost(host);
-    if (!socket.valid())
+    std::unique_ptr<net::Connection> connection = ConnectToHost(server);
+    if (!connection)
         return;
-    sys::UniqueFd file = SendGetRequest(socket.get(), host, path);
+    sys::UniqueFd file = SendGetRequest(*connection, server, path);
     if (!file.valid())
         return;
 
@@ -101,21 +132,20 @@ NetManager::NetManager(const std::string& host, const std::string& path)
     std::uint64_t total = 0;
     int received;
     do {
-        received = ReceiveChunk(socket.get(), file);
+        received = ReceiveChunk(*connection, file);
         if (received > 0)
             total += static_cast<std::uint64_t>(received);
         ui::StatusWindow(progressTitle, progressFormat, static_cast<double>(total) * 0.000001);
     } while (received > 0);
 }
 
-std::string NetManager::requestText(const std::string& host, const std::string& path)
+std::string NetManager::requestText(const std::string& server, const std::string& path)
 {
-    ServerName server = splitHost(host);
-    std::string hostHeader = server.name;
-    if (server.port != httpPort)
-        hostHeader = host;
+    // No request goes to a server that is no server; its text stands in for the size check.
+    auto address = parseServer(server);
     return "GET " + path + " HTTP/1.0\r\nUser-Agent: " + config::productName + " v" +
-           config::productVersion + "\r\nHost: " + hostHeader + "\r\n\r\n";
+           config::productVersion + "\r\nHost: " + (address ? address->hostHeader() : server) +
+           "\r\n\r\n";
 }
 
 std::string NetManager::LocalFileName(const std::string& path)
@@ -145,16 +175,18 @@ std::string NetManager::replyFileNameFor(const std::string& path)
     return name;
 }
 
-sys::UniqueFd NetManager::ConnectToHost(const std::string& host)
+std::unique_ptr<net::Connection> NetManager::ConnectToHost(const std::string& server)
 {
-    ServerName server = splitHost(host);
-    if (!server.port) {
-        showFailure("Could not get IP address!", server.name);
+    auto address = parseServer(server);
+    if (!address) {
+        showFailure("Not a server address: \"" + server +
+                        "\" (expected https://host[:port] or http://host[:port]).",
+                    captionNetManager);
         return {};
     }
-    auto address = sys::resolveIPv4(server.name, *server.port);
-    if (address.isError()) {
-        showFailure("Could not get IP address!", server.name);
+    auto resolved = sys::resolveIPv4(address->name, address->port);
+    if (resolved.isError()) {
+        showFailure("Could not get IP address!", address->name);
         return {};
     }
     auto created = sys::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -164,21 +196,27 @@ sys::UniqueFd NetManager::ConnectToHost(const std::string& host)
     }
     sys::UniqueFd socket(created.value());
     // A server that never accepts fails with ETIMEDOUT once the limit has passed.
-    auto connected = sys::connect(socket.get(), address.value(), limits.connectMs);
+    auto connected = sys::connect(socket.get(), resolved.value(), within(limits.connectMs));
     if (connected.isError()) {
         showFailure(ui::format("%d Error connecting socket!!", connected.error().code),
                     captionNetManager);
         return {};
     }
-    return socket;
+    if (!address->secure)
+        return net::plainConnection(std::move(socket));
+    // The handshake is part of making the connection and has the same time limit again.
+    auto secured = net::tlsConnection(std::move(socket), address->name, within(limits.connectMs));
+    if (!secured.connection)
+        showFailure(secured.failure, captionNetManager);
+    return std::move(secured.connection);
 }
 
-sys::UniqueFd NetManager::SendGetRequest(int socket, const std::string& host,
+sys::UniqueFd NetManager::SendGetRequest(net::Connection& connection, const std::string& server,
                                          const std::string& path)
 {
     // The whole request, however the kernel splits it, within the receive limit: a peer that
     // stops taking the request is as silent as one that never answers it.
-    if (sys::writeAll(socket, requestText(host, path), limits.receiveMs).isError())
+    if (connection.writeAll(requestText(server, path), within(limits.receiveMs)).isError())
         return {};
 
     replyFileName = replyFileNameFor(path);
@@ -191,16 +229,14 @@ sys::UniqueFd NetManager::SendGetRequest(int socket, const std::string& host,
     return sys::UniqueFd(opened.value());
 }
 
-int NetManager::ReceiveChunk(int socket, sys::UniqueFd& file)
+int NetManager::ReceiveChunk(net::Connection& connection, sys::UniqueFd& file)
 {
-    // Take what is already waiting without a poll; wait (within the limit) only when nothing
-    // is. The socket is non-blocking since the connect.
-    auto received = sys::read(socket, m_buffer, receiveLimit);
-    if (received.isError() &&
-        (received.error().code == EAGAIN || received.error().code == EWOULDBLOCK))
-        received = sys::readWithTimeout(socket, m_buffer, receiveLimit, limits.receiveMs);
+    // Once the whole exchange has run out of time nothing more is taken, however fast it comes.
+    int waitMs = within(limits.receiveMs);
+    auto received = waitMs > 0 ? connection.read(m_buffer, receiveLimit, waitMs)
+                               : sys::Result<std::size_t>(sys::Error{"read", ETIMEDOUT});
 
-    // A receive error or the time limit: the reply ends with what has arrived; the code is of
+    // A receive error or a time limit: the reply ends with what has arrived; the code is of
     // no use to anyone.
     if (received.isError() || received.value() == 0) {
         file.reset();

@@ -185,6 +185,11 @@ Result<bool> pollReadable(int fd, int timeoutMs)
     return waitFor(fd, POLLIN, Deadline(timeoutMs));
 }
 
+Result<bool> pollWritable(int fd, int timeoutMs)
+{
+    return waitFor(fd, POLLOUT, Deadline(timeoutMs));
+}
+
 Result<termios> tcgetattr(int fd)
 {
     termios settings{};

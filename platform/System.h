@@ -107,6 +107,8 @@ Result<void> writeAll(int fd, std::string_view bytes, std::optional<int> timeout
 // True when fd is readable (or at end of file, or in error, so that the next read reports it)
 // within timeoutMs; false when the time ran out.
 Result<bool> pollReadable(int fd, int timeoutMs);
+// True when fd can take more bytes (or is in error) within timeoutMs; false when the time ran out.
+Result<bool> pollWritable(int fd, int timeoutMs);
 
 Result<termios> tcgetattr(int fd);
 Result<void> tcsetattr(int fd, int when, const termios& settings);

@@ -9,6 +9,7 @@ packages=(
     lrzsz poppler-utils fonts-dejavu-core clang-format curl
     dpkg-dev desktop-file-utils hyperfine time xvfb xauth
     clang-14 libclang-rt-14-dev
+    libssl-dev openssl
 )
 
 missing=()

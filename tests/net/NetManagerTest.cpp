@@ -140,7 +140,9 @@ TEST_F(NetManagerTest, ExchangesEndedBeforeTheReplyLeaveNoFile)
     } cases[] = {
         // Under the reserved ".invalid"; the "!" makes the resolver refuse the name at once.
         {"no-such-host!.invalid", {"no-such-host!.invalid: Could not get IP address! (16)"}},
-        {"127.0.0.1:99999", {"127.0.0.1: Could not get IP address! (16)"}},
+        {"127.0.0.1:99999",
+         {"NetManager: Not a server address: \"127.0.0.1:99999\" (expected https://host[:port] "
+          "or http://host[:port]). (16)"}},
         {refusing.host(), {"NetManager: " + refused + " Error connecting socket!! (16)"}},
         {unanswered.host(), {"NetManager: " + timedOut + " Error connecting socket!! (16)"}},
         {deaf.host(), {}},
