@@ -11,6 +11,9 @@ JSON line to the output file, and replies with a page that contains "Success". A
 another path, or one that lacks any of the 17 keys, gets a page without that word, which the
 assistant takes as a failed registration.
 
+With --tls-cert and --tls-key it serves HTTPS (TLS 1.2 or later) instead of plain HTTP; the
+handshake runs on the connection's own thread, so a client that stalls in it holds up no other.
+
 The first line on standard output is the port the server listens on (useful with --port 0);
 the log of requests goes to standard error. Python's standard library only.
 """
@@ -21,6 +24,7 @@ import datetime
 import http.server
 import json
 import signal
+import ssl
 import sys
 import threading
 
@@ -89,6 +93,11 @@ def parse_registration(raw_target):
 class RegistrationHandler(http.server.BaseHTTPRequestHandler):
     server_version = "RegistrationServer/1.0"
 
+    def setup(self):
+        if isinstance(self.request, ssl.SSLSocket):
+            self.request.do_handshake()
+        super().setup()
+
     def do_GET(self):
         # http.server decodes the request line as Latin-1, which maps byte to character one to
         # one; encoding it back gives the bytes the assistant sent.
@@ -125,10 +134,22 @@ def _html(text):
 class RegistrationServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, address, output):
+    def __init__(self, address, output, tls=None):
         super().__init__(address, RegistrationHandler)
         self._output = output
         self._lock = threading.Lock()
+        self._tls = tls
+
+    def get_request(self):
+        connection, client = super().get_request()
+        if self._tls:
+            connection = self._tls.wrap_socket(connection, server_side=True,
+                                               do_handshake_on_connect=False)
+        return connection, client
+
+    def handle_error(self, request, client_address):
+        # A refused handshake is one line in the log, not a traceback.
+        print("%s: %s" % (client_address[0], sys.exc_info()[1]), file=sys.stderr)
 
     def store(self, record):
         line = json.dumps(record, ensure_ascii=False) + "\n"
@@ -143,9 +164,19 @@ def main(argv=None):
                         help="port to listen on; 0 picks a free one (default)")
     parser.add_argument("--output", required=True, metavar="FILE",
                         help="file to which each registration is appended as one JSON line")
+    parser.add_argument("--tls-cert", metavar="FILE",
+                        help="serve HTTPS with this certificate (PEM, chain included)")
+    parser.add_argument("--tls-key", metavar="FILE", help="the certificate's private key (PEM)")
     options = parser.parse_args(argv)
 
-    server = RegistrationServer((options.host, options.port), options.output)
+    tls = None
+    if options.tls_cert or options.tls_key:
+        if not (options.tls_cert and options.tls_key):
+            parser.error("--tls-cert and --tls-key go together")
+        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        tls.minimum_version = ssl.TLSVersion.TLSv1_2
+        tls.load_cert_chain(options.tls_cert, options.tls_key)
+    server = RegistrationServer((options.host, options.port), options.output, tls)
     print(server.server_address[1], flush=True)
     # A plain kill ends the server as cleanly as Ctrl-C does.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
