@@ -35,6 +35,7 @@ public:
         StopReading, // reads nothing at all (with a small receive buffer) and holds on
         Refuse,      // bound but not listening: the connection is refused
         NeverAccept, // its queue is full: the connection attempt is never answered
+        Dribble,     // reads the request, sends the reply a byte every 50 ms, closes
     };
 
     explicit LoopbackServer(Behaviour behaviour, std::string reply = {})
@@ -109,12 +110,17 @@ private:
                request.find("\r\n\r\n") == std::string::npos &&
                (count = ::read(connection, buffer, sizeof buffer)) > 0)
             request.append(buffer, static_cast<std::size_t>(count));
-        bool replies = m_behaviour == Behaviour::Reply || m_behaviour == Behaviour::Hold;
+        bool dribbles = m_behaviour == Behaviour::Dribble;
+        bool replies =
+            m_behaviour == Behaviour::Reply || m_behaviour == Behaviour::Hold || dribbles;
         for (std::size_t sent = 0; replies && sent < m_reply.size();
-             sent += static_cast<std::size_t>(count))
-            if ((count = ::send(connection, m_reply.data() + sent, m_reply.size() - sent,
-                                MSG_NOSIGNAL)) <= 0)
+             sent += static_cast<std::size_t>(count)) {
+            if (dribbles)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if ((count = ::send(connection, m_reply.data() + sent,
+                                dribbles ? 1 : m_reply.size() - sent, MSG_NOSIGNAL)) <= 0)
                 break;
+        }
         if (m_behaviour == Behaviour::Hold)
             while (::read(connection, buffer, sizeof buffer) > 0) {
             }
