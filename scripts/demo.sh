@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts the assistant on a demo setup of its own: a fresh program directory and Windows
 # directory in a temporary folder, a REGISTER.INI of sensible values, a product CD with the
-# free gift, and a local registration server that the assistant registers with.
+# free gift, and a local registration server that the assistant registers with over HTTPS.
 #
 # With a display, the assistant opens for a person to use. Without one, a scripted user plays
 # a whole registration on Qt's offscreen platform, saves a picture of every window and shows
@@ -50,9 +50,14 @@ mkdir -p "$demo/modem-received"
     > "$demo/modemsim.out" 2> "$demo/modemsim.log" &
 modemsim=$!
 
-# The maker's side: a registration server on a free port of this machine.
+# The maker's side: a registration server on a free port of this machine, over HTTPS with a
+# certificate from a certificate authority made for this demo run alone. The assistant trusts
+# that authority through SSL_CERT_FILE, as it trusts the maker's real one through the system's
+# trust store.
 registrations="$demo/registrations.jsonl"
+"$root/tools/make_certificates.sh" "$demo/tls"
 python3 "$root/tools/registration_server.py" --port 0 --output "$registrations" \
+    --tls-cert "$demo/tls/server.pem" --tls-key "$demo/tls/server.key" \
     > "$demo/server.out" 2> "$demo/server.log" &
 server=$!
 trap 'kill $server $modemsim 2>/dev/null || true' EXIT
@@ -65,10 +70,12 @@ port=$(head -n 1 "$demo/server.out")
 export WINDIR="$windows"
 # The user's autostart entry that a registration hides goes to the demo folder too.
 export XDG_CONFIG_HOME="$demo/config"
-export REGISTER_SERVER="127.0.0.1:$port"
+export REGISTER_SERVER="https://localhost:$port"
+export SSL_CERT_FILE="$demo/tls/ca.pem"
 echo "Demo program directory: $program"
 echo "Demo Windows directory: $windows"
-echo "Registration server:    http://$REGISTER_SERVER (registrations go to $registrations)"
+echo "Registration server:    $REGISTER_SERVER (registrations go to $registrations)"
+echo "Trusted for HTTPS:      the demo's own certificate authority, $SSL_CERT_FILE"
 echo "Modem on COM1:          $(head -n 1 "$demo/modemsim.out") (what it receives goes to $demo/modem-received)"
 
 status=0
