@@ -25,9 +25,6 @@ constexpr const char* queryKeys[] = {
     "datepurchased", "version",  "os",     "productname",  "sendmailings",
 };
 
-// How far into the reply the server's "Success" must stand.
-constexpr std::size_t judgedReplySize = 1000;
-
 // The file as the C runtime's text mode reads it on Windows, where the file was born: a
 // carriage return right before a line feed is dropped; any other byte is kept.
 std::string fromTextMode(std::string_view bytes)
@@ -50,16 +47,15 @@ void appendEscape(std::string& value, unsigned char byte)
     value += hexDigits[byte & 0x0F];
 }
 
-// True when the first judgedReplySize bytes of the reply file (read in text mode) hold
-// "Success".
-bool replySaysSuccess(const std::string& path)
+// The start of the reply file, enough for ReplySaysSuccess: text mode may drop one carriage
+// return per byte kept, so twice the judged size (and the byte after, to see whether the last
+// one is followed by a line feed) is always enough.
+bool replyFileSaysSuccess(const std::string& path)
 {
     auto opened = sys::open(path, O_RDONLY);
     if (opened.isError())
         return false;
     sys::UniqueFd file(opened.value());
-    // Text mode may drop one carriage return per byte kept, so twice the judged size (and the
-    // byte after, to see whether the last one is followed by a line feed) is always enough.
     std::string bytes(2 * judgedReplySize + 1, '\0');
     std::size_t filled = 0;
     while (filled < bytes.size()) {
@@ -69,9 +65,7 @@ bool replySaysSuccess(const std::string& path)
         filled += count.value();
     }
     bytes.resize(filled);
-    std::string text = fromTextMode(bytes);
-    text.resize(std::min(text.size(), judgedReplySize));
-    return text.find("Success") != std::string::npos;
+    return ReplySaysSuccess(bytes);
 }
 
 void showConnectionError()
@@ -83,6 +77,13 @@ void showConnectionError()
 }
 
 } // namespace
+
+bool ReplySaysSuccess(std::string_view reply)
+{
+    std::string text = fromTextMode(reply);
+    text.resize(std::min(text.size(), judgedReplySize));
+    return text.find("Success") != std::string::npos;
+}
 
 std::string ReadEncodedValue(std::string_view& text)
 {
@@ -172,7 +173,7 @@ void SendInternetRegistration()
 
     std::error_code ignored;
     if (!replyFileName.empty() && std::filesystem::exists(replyFileName, ignored)) {
-        if (replySaysSuccess(replyFileName))
+        if (replyFileSaysSuccess(replyFileName))
             registrationSent = 1;
         std::filesystem::remove(replyFileName, ignored);
     }

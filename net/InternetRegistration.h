@@ -20,6 +20,13 @@
 // "Error!" when the registration has not been delivered.
 void SendInternetRegistration();
 
+// How far into the reply the server's "Success" must stand.
+inline constexpr std::size_t judgedReplySize = 1000;
+
+// True when the reply, read in text mode (a carriage return before a line feed dropped), holds
+// "Success" within its first judgedReplySize bytes.
+bool ReplySaysSuccess(std::string_view reply);
+
 // The next line of the information file's text (already read in text mode) as a query value:
 // URL-encoded, "none" when the line is empty or the text has ended. Consumes the line and
 // its line feed from text.
