@@ -142,6 +142,7 @@ TEST_F(DataWindowTest, CancelAsksOnlyYesClosesAndOkWritesTheFile)
                           "(555) 123-4567\r\nUSA\r\nann@example.com\r\n123456\r\n"
                           "Corner Shop\r\nReferral.\r\n6/15/2024\r\n") +
                   config::productVersion + "\r\nOS: \r\n" + config::productName + "\r\n1");
+    EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 1) << "no temporary file stays";
 
     // The answers come back; Yes closes the form, and neither the record nor the file changes.
     const std::string previous = oldinfo() + "\n3";

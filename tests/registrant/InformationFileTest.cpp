@@ -1,15 +1,10 @@
 #include "registrant/InformationFile.h"
 
-#include "BuildConfig.h"
 #include "registrant/FindNoCase.h"
-#include "registrant/ProgramRecord.h"
-#include "tests/support/TestWorld.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -43,31 +38,6 @@ InformationFileReader chunkedReader(const std::string& bytes)
         *position += n;
         return n;
     });
-}
-
-TEST(InformationFileTest, WritesTheRecordByteForByteInPlaceOfTheOldFile)
-{
-    testsupport::TestWorld world;
-    testsupport::FakeClock clock;
-    clock.setToday(1999, 7, 4);
-    resetProgramState();
-    programDirectory = world.programDir().string();
-    const std::string ann =
-        std::string("\r\nAnn\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n123456\r\n\r\n\r\n7/4/1999\r\n") +
-        config::productVersion + "\r\nOS: \r\n" + config::productName + "\r\n1";
-    registrantRecord().firstname = "Ann";
-    registrantRecord().serialnumber = 999; // the file always says 123456
-
-    world.writeFile("oldinfo", ann + "\n1\n2"); // counter lines the modem channel appended
-    ASSERT_TRUE(WriteInformationFile());
-    EXPECT_EQ(world.readFile("oldinfo"), ann);
-    fs::permissions("oldinfo", fs::perms(0444));
-    registrantRecord().firstname = "Bob";
-    EXPECT_FALSE(WriteInformationFile());
-    EXPECT_EQ(world.readFile("oldinfo"), ann);
-    EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 1) << "no temporary file stays";
-    EXPECT_TRUE(loadPreviousAnswers("absent").empty());
-    EXPECT_TRUE(loadPreviousAnswers(world.programDir().string()).empty()) << "a folder";
 }
 
 TEST(InformationLoaderTest, MapsLinesOntoTheFormsFields)
@@ -107,6 +77,8 @@ TEST(InformationLoaderTest, MapsLinesOntoTheFormsFields)
             joined += (value.field == std::string("FIRST_NAME") ? "" : "|") + value.value;
         EXPECT_EQ(joined, expected);
     }
+    EXPECT_TRUE(loadPreviousAnswers("absent").empty());
+    EXPECT_TRUE(loadPreviousAnswers(".").empty()) << "a folder";
 }
 
 } // namespace
