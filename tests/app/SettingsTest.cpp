@@ -25,7 +25,7 @@ protected:
     testsupport::FakeClock clock;
 };
 
-TEST_F(SettingsTest, WithoutRegisterIniEveryFieldHasItsDefault)
+TEST_F(SettingsTest, DefaultsWithoutRegisterIniAndValuesCutToTheirFields)
 {
     clock.setToday(2026, 12, 4);
     EXPECT_EQ(ReadSettings(programRecord), 1);
@@ -48,15 +48,13 @@ TEST_F(SettingsTest, WithoutRegisterIniEveryFieldHasItsDefault)
                                         {0x0004u, "Windows 95"},
                                         {0x0005u, "Unknown"}})
         EXPECT_EQ(osNameFromVersion(version), name) << std::hex << version;
-}
 
-TEST_F(SettingsTest, ValuesFromTheFileCutToTheirFields)
-{
+    // Values from the file, cut to their fields.
     const std::string longValue(300, 'x');
-    const auto& s = read("[product]\r\nProductName=" + longValue +
-                         "\r\nDate=04-JUL-99\r\nInstalled=0\r\n[modem]\r\nComPort=2\r\n"
-                         "IRQ=5\r\nPhoneNumber=5551234\r\nDialString=" +
-                         longValue + "\r\n[user]\r\nOutsideNumber=9,\r\nCallWaiting=1\r\n");
+    read("[product]\r\nProductName=" + longValue +
+         "\r\nDate=04-JUL-99\r\nInstalled=0\r\n[modem]\r\nComPort=2\r\n"
+         "IRQ=5\r\nPhoneNumber=5551234\r\nDialString=" +
+         longValue + "\r\n[user]\r\nOutsideNumber=9,\r\nCallWaiting=1\r\n");
     EXPECT_EQ(s.ProductName.str() + "|" + s.DialString.str(),
               std::string(75, 'x') + "|" + std::string(74, 'x'));
     EXPECT_EQ(s.Date.str() + "|" + s.PhoneNumber.str() + "|" + s.OutsideNumber.str(),

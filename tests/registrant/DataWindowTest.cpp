@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QPointer>
 
+#include <optional>
+
 namespace fs = std::filesystem;
 using namespace ui;
 using testing::ElementsAre;
@@ -38,11 +40,10 @@ protected:
     }
 
     // A new script; the old one lets go of the event manager first.
-    ScriptedUser& restart()
+    void restart()
     {
         user.reset();
-        user = std::make_unique<ScriptedUser>();
-        return *user;
+        user.emplace();
     }
     // Types the good answers except the fields named in skip ("*": all), then the changes.
     ScriptedUser& fill(const std::string& skip = "",
@@ -69,7 +70,7 @@ protected:
 
     testsupport::GuiWorld world;
     testsupport::FakeClock clock;
-    std::unique_ptr<ScriptedUser> user = std::make_unique<ScriptedUser>();
+    std::optional<ScriptedUser> user{std::in_place};
 };
 
 TEST_F(DataWindowTest, MandatoryFieldsAreCheckedInOrder)
