@@ -45,7 +45,12 @@ protected:
     }
     ~FlowTest() override { setPrintDialogForTesting({}); }
 
-    int run() { return RunRegistration(*application()); }
+    // A run, which must end with the script done and the exit code 0.
+    void run()
+    {
+        EXPECT_EQ(RunRegistration(*application()), 0);
+        EXPECT_TRUE(user.finished()) << user.stepsLeft() << " steps left";
+    }
     std::vector<std::string> boxes() const { return testsupport::boxesSeen(user); }
     std::string file(const char* name) { return world.readFile(name); }
     bool markerWritten() { return world.exists(world.windowsDir() / "MORSELS.REG"); }
@@ -112,13 +117,13 @@ TEST_F(FlowTest, TheReminderDecidesWhenTheIntroductionComes)
     // Year 1 restarts the interval without a window; 14 days are not yet due, 15 are.
     for (const char* rdate : {"1/1/1", "11/22/2026"}) {
         world.writeFile("rdate", rdate);
-        EXPECT_EQ(run(), 0);
+        run();
         EXPECT_TRUE(user.sightings().empty()) << rdate;
         EXPECT_EQ(file("rdate"), std::string(rdate) == "1/1/1" ? "12/6/2026" : rdate);
     }
     world.writeFile("rdate", "11/21/2026");
     user.answer("Registration", "No");
-    EXPECT_EQ(run(), 0);
+    run();
     EXPECT_THAT(boxes(), ElementsAre("Registration | Would you like to register your Pantrix "
                                      "Morsels software now?"));
     EXPECT_EQ(file("rdate"), "12/6/2026") << "rewritten before the question, whatever the answer";
@@ -129,8 +134,7 @@ TEST_F(FlowTest, TheReminderDecidesWhenTheIntroductionComes)
         .closeByTitleBar("COUNTRY")
         .press("DATA_WINDOW", CANCEL_EVENT)
         .answer("Registration", "Yes");
-    EXPECT_EQ(run(), 0);
-    EXPECT_TRUE(user.finished());
+    run();
     EXPECT_EQ(UIW_WINDOW::windowManager->Title(), "On-Line Registration");
     ASSERT_EQ(boxes().size(), 4u);
     EXPECT_EQ(boxes()[2],
@@ -159,8 +163,7 @@ TEST_F(FlowTest, FailedInternetAttemptThenNoToRetryThenYesToPrintDeliversTheMail
         .answer("Registration", "No")
         .answer("Print Registration?", "Yes");
     acceptThanksAndGift();
-    EXPECT_EQ(run(), 0);
-    EXPECT_TRUE(user.finished());
+    run();
     EXPECT_EQ(registrationSent, 1);
     EXPECT_THAT(pageText(), AllOf(HasSubstr("< fold back here >"), HasSubstr("Dear Ann, thank you"),
                                   Not(HasSubstr("FAX"))))
@@ -185,8 +188,7 @@ TEST_F(FlowTest, CancelledPrintingAsksToRetryThenTheFaxPageIsPrinted)
         .choose("METHOD", "FAX")
         .press("METHOD", OK_EVENT);
     acceptThanksAndGift();
-    EXPECT_EQ(run(), 0);
-    EXPECT_TRUE(user.finished()) << "no print question after a sent registration";
+    run();
     EXPECT_THAT(boxes(),
                 IsSupersetOf(std::vector<std::string>{"Error! | Unable to print.", retry, sent}));
     EXPECT_EQ(registrationSent, 1);
@@ -202,8 +204,7 @@ TEST_F(FlowTest, ModemChosenInTheMethodWindowRegistersThroughTheSimulator)
     registerAnn();
     user.choose("METHOD", "MODEM").press("METHOD", OK_EVENT).press("DIALING_CONFIGURE", OK_EVENT);
     acceptThanksAndGift();
-    EXPECT_EQ(run(), 0);
-    EXPECT_TRUE(user.finished());
+    run();
     EXPECT_EQ(registrationSent, 1);
     EXPECT_THAT(boxes(), testing::Contains(sent));
     EXPECT_EQ(world.readFile(modem->receiveDir() / "oldinfo"), file("oldinfo"))
@@ -217,8 +218,7 @@ TEST_F(FlowTest, CancelInTheMethodOrDialingWindowEndsTheLoopWithoutTheRetryQuest
     connectModem();
     registerAnn();
     user.press("METHOD", CANCEL_EVENT).answer("Print Registration?", "No");
-    EXPECT_EQ(run(), 0);
-    EXPECT_TRUE(user.finished());
+    run();
     fs::remove("rdate");
     resetProgramState();
     registerAnn();
@@ -227,8 +227,7 @@ TEST_F(FlowTest, CancelInTheMethodOrDialingWindowEndsTheLoopWithoutTheRetryQuest
         .press("DIALING_CONFIGURE", CANCEL_EVENT)
         .answer("Registration", "Yes")
         .answer("Print Registration?", "No");
-    EXPECT_EQ(run(), 0);
-    EXPECT_TRUE(user.finished());
+    run();
     EXPECT_EQ(registrationSent, 0);
     EXPECT_FALSE(markerWritten());
     for (const auto& command : modem->commands())
