@@ -17,12 +17,8 @@ namespace {
 
 const std::string storeWarning = "Wait! | Please enter the store you where you purchased\n"
                                  "Pantrix Morsels in the Where Purchased field.";
-std::string mandatoryNotice(const std::string& label)
-{
-    return "Wait! | You have left a mandatory field empty.  Please enter the correct information "
-           "for " +
-           label + ".";
-}
+const std::string mandatoryNotice = "Wait! | You have left a mandatory field empty.  Please "
+                                    "enter the correct information for ";
 
 const char* const fields[] = {"FIRST_NAME", "LAST_NAME", "STREET", "CITY",          "STATE",
                               "ZIP",        "PHONE",     "EMAIL",  "PURCHASED_FROM"};
@@ -103,7 +99,7 @@ TEST_F(DataWindowTest, MandatoryFieldsAreCheckedInOrder)
         });
         user->closeByTitleBar("DATA_WINDOW");
         EXPECT_TRUE(run());
-        std::vector<std::string> boxes = {mandatoryNotice(label)};
+        std::vector<std::string> boxes = {mandatoryNotice + label + "."};
         if (store)
             boxes.insert(boxes.begin(), storeWarning);
         EXPECT_EQ(testsupport::boxesSeen(*user), boxes);
