@@ -18,43 +18,6 @@ const Box offer{"Free Gift", "You qualify for a free 6 month trial of Remindo.\n
     missing{"Error!", "The Pantrix Morsels CD was not found.  Unable to install Remindo."},
     insertD{"Insert CD", "Please insert the Pantrix Morsels CD in drive D."};
 
-// A world with WIN.INI holding our auto-start entry and a product CD, not yet in any drive,
-// whose installer leaves a trace when it runs.
-struct GiftWorld
-{
-    GiftWorld()
-    {
-        resetProgramState();
-        cdDriveLetter = '\0';
-        programDirectory = files.programDir().string();
-        files.writeFile(files.windowsDir() / "WIN.INI",
-                        "[windows]\r\nrun=C:\\APP\\REGISTER.EXE C:\\TOOLS\\CLOCK.EXE\r\n");
-        files.writeFile(cd / "pantrixID", "");
-        files.writeFile(installer, "#!/bin/sh\necho started > '" + trace.string() + "'\n");
-        fs::permissions(installer, fs::perms::owner_all);
-        fs::create_directories(files.windowsDir() / "dosdevices");
-    }
-    ~GiftWorld()
-    {
-        programDirectory.clear();
-        cdDriveLetter = '\0';
-    }
-
-    void insertCd() { fs::create_directory_symlink(cd, files.windowsDir() / "dosdevices/d:"); }
-    // The installer runs on its own; it is given a while to leave its trace.
-    bool installerRan(bool expected)
-    {
-        for (int i = 0; i < (expected ? 500 : 8) && !files.exists(trace); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        return files.exists(trace);
-    }
-
-    testsupport::GuiWorld gui;
-    testsupport::TestWorld& files = gui.files();
-    fs::path cd = files.root() / "cd", installer = cd / "GIFT" / "SETUP.EXE",
-             trace = files.root() / "installer-ran";
-};
-
 TEST(FreeGiftTest, WhereTheCdIsFoundAndWhenTheInstallerRuns)
 {
     const Box insertE{"Insert CD", "Please insert the Pantrix Morsels CD in drive E."},
@@ -80,18 +43,32 @@ TEST(FreeGiftTest, WhereTheCdIsFoundAndWhenTheInstallerRuns)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
-        GiftWorld world;
+        // WIN.INI with our auto-start entry, and a product CD not yet in any drive whose
+        // installer leaves a trace when it runs.
+        testsupport::GuiWorld gui;
+        const testsupport::TestWorld& files = gui.files();
+        const fs::path cd = files.root() / "cd", installer = cd / "GIFT" / "SETUP.EXE",
+                       trace = files.root() / "installer-ran";
+        resetProgramState();
+        cdDriveLetter = '\0';
+        programDirectory = files.programDir().string();
+        files.writeFile(files.windowsDir() / "WIN.INI",
+                        "[windows]\r\nrun=C:\\APP\\REGISTER.EXE C:\\TOOLS\\CLOCK.EXE\r\n");
+        files.writeFile(cd / "pantrixID", "");
+        files.writeFile(installer, "#!/bin/sh\necho started > '" + trace.string() + "'\n");
+        fs::permissions(installer, fs::perms::owner_all);
+        fs::create_directories(files.windowsDir() / "dosdevices");
         if (c.drive)
-            world.files.writeFile("drive", c.drive);
-        auto step = [&world](const std::string& what) {
+            files.writeFile("drive", c.drive);
+        auto step = [&](const std::string& what) {
             if (what.starts_with("cd"))
-                world.insertCd();
+                fs::create_directory_symlink(cd, files.windowsDir() / "dosdevices/d:");
             if (what.ends_with("installing"))
                 fs::create_directory("installing");
             if (what.ends_with("noexec"))
-                fs::permissions(world.installer, fs::perms::owner_read | fs::perms::owner_write);
+                fs::permissions(installer, fs::perms::owner_read | fs::perms::owner_write);
             if (what == "drive D")
-                world.files.writeFile("drive", "D");
+                files.writeFile("drive", "D");
         };
         step(c.before);
         platform::SetErrorMode(0);
@@ -106,14 +83,19 @@ TEST(FreeGiftTest, WhereTheCdIsFoundAndWhenTheInstallerRuns)
         }
         OfferFreeGift();
         EXPECT_TRUE(user.finished());
-        EXPECT_EQ(world.installerRan(c.installerRuns), c.installerRuns);
-        EXPECT_EQ(world.files.exists("remindo.flg") ? world.files.readFile("remindo.flg") : "-",
+        // The installer runs on its own; it is given a while to leave its trace.
+        for (int i = 0; i < (c.installerRuns ? 500 : 8) && !files.exists(trace); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(files.exists(trace), c.installerRuns);
+        EXPECT_EQ(files.exists("remindo.flg") ? files.readFile("remindo.flg") : "-",
                   c.flagged ? "Launch Remindo Install" : "-");
         EXPECT_EQ(cdDriveLetter, c.drive ? 'D' : '\0');
-        EXPECT_EQ(world.files.readFile(world.files.windowsDir() / "WIN.INI"),
+        EXPECT_EQ(files.readFile(files.windowsDir() / "WIN.INI"),
                   "[windows]\r\nrun=C:\\TOOLS\\CLOCK.EXE\r\n");
         EXPECT_EQ(platform::SetErrorMode(0), platform::SEM_FAILCRITICALERRORS);
     }
+    programDirectory.clear();
+    cdDriveLetter = '\0';
 }
 
 } // namespace
