@@ -15,7 +15,7 @@ namespace {
 
 // Named pipes nobody writes to and devices that never end are no settings or reminder files,
 // nor is a settings file over its bound; none of them is waited for or written to.
-TEST(HostileFilesTest, OnlyRegularFilesOfBoundedSizeAreRead)
+TEST(HostileFilesTest, OnlyBoundedRegularFilesAreReadAndStaleTemporariesGo)
 {
     testsupport::TestWorld world;
     const fs::path ini = world.windowsDir() / "REGISTER.INI";
@@ -34,13 +34,9 @@ TEST(HostileFilesTest, OnlyRegularFilesOfBoundedSizeAreRead)
     EXPECT_EQ(GetPrivateProfileStringA("a", "k", "", "REGISTER.INI", 2 << 20), value);
     world.writeFile(ini, "[a]\nk=1\n;" + std::string(4 << 20, ' '));
     EXPECT_EQ(GetPrivateProfileIntA("a", "k", 7, "REGISTER.INI"), 7);
-}
 
-// A writer killed before its rename leaves its temporary file; the next write removes it, but
-// not the one of a writer still at work.
-TEST(HostileFilesTest, WriteRemovesTheTemporariesOfKilledWriters)
-{
-    testsupport::TestWorld world;
+    // A writer killed before its rename leaves its temporary file; the next write removes it,
+    // but not the one of a writer still at work.
     const std::string killed = ".oldinfo.tmp2147483646-0";
     const std::string working = ".oldinfo.tmp" + std::to_string(::getppid()) + "-0";
     world.writeFile(killed, "half");

@@ -25,7 +25,7 @@ protected:
     testsupport::FakeClock clock;
 };
 
-TEST_F(SettingsTest, WithoutRegisterIniEveryFieldHasItsDefault)
+TEST_F(SettingsTest, DefaultsWithoutRegisterIniAndValuesCutToTheirFields)
 {
     clock.setToday(2026, 12, 4);
     EXPECT_EQ(ReadSettings(programRecord), 1);
@@ -42,31 +42,25 @@ TEST_F(SettingsTest, WithoutRegisterIniEveryFieldHasItsDefault)
                   config::dialInNumber + "|");
     EXPECT_EQ(s.Installed, 1);
     EXPECT_EQ(s.ComPort + s.IRQ + s.Mode + s.CallWaiting, 0);
-    const std::pair<std::uint32_t, const char*> versions[] = {{0x0A04, "Windows 98"},
-                                                              {0xC0000A04, "Windows 98"},
-                                                              {0x0904, "Windows 95"},
-                                                              {0x0004, "Windows 95"},
-                                                              {0x0005, "Unknown"}};
-    for (const auto& [version, name] : versions)
+    for (const auto& [version, name] : {std::pair{0x0A04u, "Windows 98"},
+                                        {0xC0000A04u, "Windows 98"},
+                                        {0x0904u, "Windows 95"},
+                                        {0x0004u, "Windows 95"},
+                                        {0x0005u, "Unknown"}})
         EXPECT_EQ(osNameFromVersion(version), name) << std::hex << version;
-}
 
-TEST_F(SettingsTest, ValuesFromTheFileCutToTheirFields)
-{
+    // Values from the file, cut to their fields.
     const std::string longValue(300, 'x');
-    const auto& s = read("[product]\r\nProductName=" + longValue +
-                         "\r\nDate=04-JUL-99\r\nInstalled=0\r\n[modem]\r\nComPort=2\r\n"
-                         "IRQ=5\r\nPhoneNumber=5551234\r\nDialString=" +
-                         longValue + "\r\n[user]\r\nOutsideNumber=9,\r\nCallWaiting=1\r\n");
-    EXPECT_EQ(s.ProductName, std::string(75, 'x'));
-    EXPECT_EQ(s.DialString, std::string(74, 'x'));
-    EXPECT_EQ(s.Date, "04-JUL-99");
-    EXPECT_EQ(s.Installed, 0);
-    EXPECT_EQ(s.ComPort, 2);
-    EXPECT_EQ(s.IRQ, 5);
-    EXPECT_EQ(s.PhoneNumber, "5551234");
-    EXPECT_EQ(s.OutsideNumber, "9,");
-    EXPECT_EQ(s.CallWaiting, 1);
+    read("[product]\r\nProductName=" + longValue +
+         "\r\nDate=04-JUL-99\r\nInstalled=0\r\n[modem]\r\nComPort=2\r\n"
+         "IRQ=5\r\nPhoneNumber=5551234\r\nDialString=" +
+         longValue + "\r\n[user]\r\nOutsideNumber=9,\r\nCallWaiting=1\r\n");
+    EXPECT_EQ(s.ProductName.str() + "|" + s.DialString.str(),
+              std::string(75, 'x') + "|" + std::string(74, 'x'));
+    EXPECT_EQ(s.Date.str() + "|" + s.PhoneNumber.str() + "|" + s.OutsideNumber.str(),
+              "04-JUL-99|5551234|9,");
+    EXPECT_EQ(std::vector<int>({s.Installed, s.ComPort, s.IRQ, s.CallWaiting}),
+              std::vector<int>({0, 2, 5, 1}));
 }
 
 TEST_F(SettingsTest, InitStringsGoTogetherModeIsPulseAndDateHasNineCharacters)
@@ -127,6 +121,30 @@ TEST_F(SettingsTest, RemoveAutoStartEntry)
     std::filesystem::remove(world.windowsDir() / "WIN.INI");
     RemoveAutoStartEntry();
     EXPECT_FALSE(world.exists(world.windowsDir() / "WIN.INI"));
+}
+
+// The user's own file in the Windows directory wins; without it, the maker's copy in the first
+// system settings folder that holds one. A relative folder is no place at all.
+TEST_F(SettingsTest, OwnFileWinsThenTheFirstSystemFolderThatHoldsOne)
+{
+    const auto first = world.root() / "first", second = world.root() / "second";
+    testsupport::ScopedEnv dirs("XDG_CONFIG_DIRS",
+                                "relative:" + first.string() + ":" + second.string());
+    auto place = [&](const std::filesystem::path& file, const std::string& dialString) {
+        world.writeFile(file / "REGISTER.INI", "[modem]\nDialString=" + dialString + "\n");
+    };
+    place(world.programDir() / "relative/pantrix", "ATDRELATIVE");
+    resetProgramState();
+    ReadSettings(programRecord);
+    EXPECT_EQ(programRecord.settings.DialString.str(), "ATD");
+    for (const auto& [folder, dialString] : {std::pair{second / "pantrix", "ATDSECOND"},
+                                             {first / "pantrix", "ATDFIRST"},
+                                             {world.windowsDir(), "ATDOWN"}}) {
+        place(folder, dialString);
+        resetProgramState();
+        ReadSettings(programRecord);
+        EXPECT_EQ(programRecord.settings.DialString.str(), dialString);
+    }
 }
 
 } // namespace

@@ -6,31 +6,42 @@
 #include "tests/support/GuiWorld.h"
 
 #include <QAbstractButton>
-#include <QGuiApplication>
 #include <QPointer>
-#include <QScreen>
 
 using namespace ui;
 
 namespace {
 
-class ChoiceWindowTest : public ::testing::Test
+// Each window comes up with its preset chosen and is destroyed when it closes. The user chooses
+// a choice (null: none), then leaves by the button of an event, Escape (-1) or the title bar (0).
+// The country window keeps the choice only on OK and owns the print dialog while it is up; the
+// method window sets exactly one flag (internet, modem, mail, fax), whatever was set before.
+TEST(ChoiceWindowTest, TheChoiceIsStoredOnOkOnly)
 {
-protected:
-    void SetUp() override { resetProgramState(); }
-
-    // Runs the window, which must come up centred with preset chosen and be destroyed when it
-    // closes. The user chooses choose (null: nothing), then leaves by how: the button of an
-    // event, Escape (-1) or the title bar (0).
-    void run(UIW_WINDOW* window, const char* name, const char* preset, const char* choose, int how)
-    {
+    testsupport::GuiWorld world;
+    const std::tuple<bool, const char*, int, const char*> cases[] = {
+        {true, nullptr, OK_EVENT, "0"},       {true, "CANADA", OK_EVENT, "1"},
+        {true, "OTHER", OK_EVENT, "2"},       {true, "OTHER", 0, "7"},
+        {true, "OTHER", CANCEL_EVENT, "7"},   {true, "CANADA", -1, "7"},
+        {false, nullptr, OK_EVENT, "1000"},   {false, "MAIL", OK_EVENT, "0010"},
+        {false, "FAX", OK_EVENT, "0001"},     {false, "MODEM", OK_EVENT, "0100"},
+        {false, "MAIL", CANCEL_EVENT, "1000"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c));
+        const auto& [country, choose, how, expected] = c;
+        resetProgramState();
+        registrantRecord().CountryChoice = 7;
+        registrantRecord().registrationMethod = {1, 1, 1, 1};
+        UIW_WINDOW* window = country ? static_cast<UIW_WINDOW*>(new CountryWindow)
+                                     : static_cast<UIW_WINDOW*>(new MethodWindow);
+        const char* name = country ? "COUNTRY" : "METHOD";
         QPointer<QWidget> native = window->NativeWindow();
+        EXPECT_EQ(printDialogOwner(), country ? window->NativeWindow() : nullptr);
         ScriptedUser user;
-        user.inspect(name, [preset](QWidget* front) {
-            QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-            EXPECT_LE(std::abs(front->geometry().center().x() - screen.center().x()), 4);
-            EXPECT_LE(std::abs(front->geometry().center().y() - screen.center().y()), 4);
-            EXPECT_TRUE(front->findChild<QAbstractButton*>(preset)->isChecked());
+        user.inspect(name, [country](QWidget* front) {
+            auto* preset = front->findChild<QAbstractButton*>(country ? "USA" : "INTERNET");
+            ASSERT_NE(preset, nullptr);
+            EXPECT_TRUE(preset->isChecked());
         });
         if (choose)
             user.choose(name, choose);
@@ -43,47 +54,13 @@ protected:
         RunWindowModal(window);
         EXPECT_TRUE(user.finished());
         EXPECT_TRUE(native.isNull());
-    }
-
-    testsupport::GuiWorld world;
-};
-
-TEST_F(ChoiceWindowTest, CountryOkStoresTheChoiceAndOtherExitsKeepIt)
-{
-    const std::tuple<const char*, int, std::int32_t> cases[] = {
-        {nullptr, OK_EVENT, countryUsa},   {"CANADA", OK_EVENT, countryCanada},
-        {"OTHER", OK_EVENT, countryOther}, {"OTHER", 0, 7},
-        {"OTHER", CANCEL_EVENT, 7},        {"CANADA", -1, 7},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c));
-        const auto& [choose, how, choice] = c;
-        registrantRecord().CountryChoice = 7;
-        auto* window = new CountryWindow;
-        EXPECT_EQ(printDialogOwner(), window->NativeWindow());
-        run(window, "COUNTRY", "USA", choose, how);
-        EXPECT_EQ(registrantRecord().CountryChoice, choice);
         EXPECT_EQ(printDialogOwner(), nullptr) << "the owner went with the window";
-    }
-}
-
-TEST_F(ChoiceWindowTest, MethodWindowSetsExactlyOneFlag)
-{
-    const std::tuple<const char*, int, const char*> cases[] = {
-        {nullptr, OK_EVENT, "1000"}, {"MAIL", OK_EVENT, "0010"},     {"FAX", OK_EVENT, "0001"},
-        {"MODEM", OK_EVENT, "0100"}, {"MAIL", CANCEL_EVENT, "1000"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c));
-        const auto& [choose, how, flags] = c; // internet, modem, mail, fax
-        registrationCancelled = 0;
-        registrantRecord().registrationMethod = {1, 1, 1, 1};
-        run(new MethodWindow, "METHOD", "INTERNET", choose, how); // each starts afresh
         const RegistrationMethod& m = registrantRecord().registrationMethod;
-        EXPECT_EQ(std::to_string(m.internet) + std::to_string(m.modem) + std::to_string(m.mail) +
-                      std::to_string(m.fax),
-                  flags);
-        EXPECT_EQ(registrationCancelled, how == CANCEL_EVENT ? 1 : 0);
+        EXPECT_EQ(country ? std::to_string(registrantRecord().CountryChoice)
+                          : std::to_string(m.internet) + std::to_string(m.modem) +
+                                std::to_string(m.mail) + std::to_string(m.fax),
+                  expected);
+        EXPECT_EQ(registrationCancelled, !country && how == CANCEL_EVENT ? 1 : 0);
     }
 }
 

@@ -4,9 +4,10 @@
 #include "registrant/ProgramRecord.h"
 #include "tests/support/GuiWorld.h"
 
-#include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
+
+#include <optional>
 
 namespace fs = std::filesystem;
 using namespace ui;
@@ -16,23 +17,13 @@ namespace {
 
 const std::string storeWarning = "Wait! | Please enter the store you where you purchased\n"
                                  "Pantrix Morsels in the Where Purchased field.";
-std::string mandatoryNotice(const std::string& label)
-{
-    return "Wait! | You have left a mandatory field empty.  Please enter the correct information "
-           "for " +
-           label + ".";
-}
+const std::string mandatoryNotice = "Wait! | You have left a mandatory field empty.  Please "
+                                    "enter the correct information for ";
 
-const std::vector<std::pair<const char*, QString>> goodAnswers = {
-    {"FIRST_NAME", "Ann"},
-    {"LAST_NAME", "Smith"},
-    {"STREET", "1 Main St"},
-    {"CITY", "Springfield"},
-    {"STATE", "IL"},
-    {"ZIP", "62701"},
-    {"PHONE", "5551234567"},
-    {"EMAIL", "ann@example.com"},
-    {"PURCHASED_FROM", "Corner Shop"}};
+const char* const fields[] = {"FIRST_NAME", "LAST_NAME", "STREET", "CITY",          "STATE",
+                              "ZIP",        "PHONE",     "EMAIL",  "PURCHASED_FROM"};
+const char* const goodAnswers[] = {"Ann",   "Smith",      "1 Main St",       "Springfield", "IL",
+                                   "62701", "5551234567", "ann@example.com", "Corner Shop"};
 
 class DataWindowTest : public ::testing::Test
 {
@@ -45,19 +36,18 @@ protected:
     }
 
     // A new script; the old one lets go of the event manager first.
-    ScriptedUser& restart()
+    void restart()
     {
         user.reset();
-        user = std::make_unique<ScriptedUser>();
-        return *user;
+        user.emplace();
     }
     // Types the good answers except the fields named in skip ("*": all), then the changes.
     ScriptedUser& fill(const std::string& skip = "",
                        const std::vector<std::pair<const char*, QString>>& changes = {})
     {
-        for (const auto& [field, value] : goodAnswers)
-            if (skip != "*" && skip.find(field) == std::string::npos)
-                user->type("DATA_WINDOW", field, value);
+        for (std::size_t i = 0; i < std::size(fields); ++i)
+            if (skip != "*" && skip.find(fields[i]) == std::string::npos)
+                user->type("DATA_WINDOW", fields[i], goodAnswers[i]);
         for (const auto& [field, value] : changes)
             user->type("DATA_WINDOW", field, value);
         return *user;
@@ -76,13 +66,15 @@ protected:
 
     testsupport::GuiWorld world;
     testsupport::FakeClock clock;
-    std::unique_ptr<ScriptedUser> user = std::make_unique<ScriptedUser>();
+    std::optional<ScriptedUser> user{std::in_place};
 };
 
 TEST_F(DataWindowTest, MandatoryFieldsAreCheckedInOrder)
 {
+    // The store warning comes before the mandatory message.
     const std::tuple<std::int32_t, const char*, QString, const char*, const char*> cases[] = {
         {countryUsa, "*", "", "First Name", "FIRST_NAME"},
+        {countryUsa, "FIRST_NAME", "Store 99", "First Name", "FIRST_NAME"},
         {countryUsa, "LAST_NAME ZIP", "", "Last Name", "LAST_NAME"},
         {countryUsa, "STREET PHONE", "", "Address", "STREET"},
         {countryUsa, "CITY", "", "City", "CITY"},
@@ -91,20 +83,26 @@ TEST_F(DataWindowTest, MandatoryFieldsAreCheckedInOrder)
         {countryUsa, "ZIP", "", "Zip Code", "ZIP"},
         {countryUsa, "", "5551234", "Phone Number", "PHONE"},
         {countryUsa, "", "555123456", "Phone Number", "PHONE"}};
-    for (const auto& [country, skip, phone, label, field] : cases) {
+    for (const auto& [country, skip, text, label, field] : cases) {
         SCOPED_TRACE(label);
+        const bool store = text.startsWith("Store");
         resetProgramState();
         registrantRecord().CountryChoice = country;
         restart();
-        fill(skip, {{"PHONE", phone.isEmpty() ? "5551234567" : phone}})
+        fill(skip, {{store ? "PURCHASED_FROM" : "PHONE", text.isEmpty() ? "5551234567" : text}})
             .press("DATA_WINDOW", OK_EVENT)
             .answer("Wait!", "OK");
+        if (store)
+            user->press("DATA_WINDOW", OK_EVENT).answer("Wait!", "OK");
         look([&](QWidget* window) {
             EXPECT_EQ(window->focusWidget(), window->findChild<QWidget*>(field));
         });
         user->closeByTitleBar("DATA_WINDOW");
         EXPECT_TRUE(run());
-        EXPECT_THAT(testsupport::boxesSeen(*user), ElementsAre(mandatoryNotice(label)));
+        std::vector<std::string> boxes = {mandatoryNotice + label + "."};
+        if (store)
+            boxes.insert(boxes.begin(), storeWarning);
+        EXPECT_EQ(testsupport::boxesSeen(*user), boxes);
         EXPECT_EQ(registrationCancelled, 0) << "every OK clears it, a rejected one too";
         EXPECT_FALSE(world.files().exists("oldinfo"));
     }
@@ -115,12 +113,7 @@ TEST_F(DataWindowTest, CancelAsksOnlyYesClosesAndOkWritesTheFile)
     world.files().writeFile("oldinfo", "\r\nOld\r\n");
     fs::permissions("oldinfo", fs::perms(0444));
     user->press("DATA_WINDOW", CANCEL_EVENT).answer("Registration", "No");
-    look([](QWidget* window) {
-        EXPECT_EQ(registrationCancelled, 1);
-        auto* reasons = window->findChild<QComboBox*>("REASON_PURCHASED");
-        ASSERT_NE(reasons, nullptr);
-        EXPECT_GT(reasons->count(), 1);
-    });
+    look([](QWidget*) { EXPECT_EQ(registrationCancelled, 1); });
     user->press("DATA_WINDOW", CANCEL_EVENT).closeByTitleBar("Registration");
     // Characters outside Windows-1252 (Chinese, emoji) are refused as they are typed.
     fill("", {{"FIRST_NAME", QStringLiteral("Zoë")},
@@ -141,13 +134,12 @@ TEST_F(DataWindowTest, CancelAsksOnlyYesClosesAndOkWritesTheFile)
                                   ".\n\nPlease make sure that folder can be written to, then press "
                                   "OK again."));
     EXPECT_EQ(registrationCancelled, 0);
-    EXPECT_EQ(registrantRecord().sendmailings, 1);
-    EXPECT_EQ(registrantRecord().serialnumber, 123456);
     EXPECT_EQ(oldinfo(),
               std::string("\r\nZo\xEB\r\nSmith\r\n1 Main St\r\nK\xF6ln\r\nIL\r\n62701\r\n"
                           "(555) 123-4567\r\nUSA\r\nann@example.com\r\n123456\r\n"
                           "Corner Shop\r\nReferral.\r\n6/15/2024\r\n") +
                   config::productVersion + "\r\nOS: \r\n" + config::productName + "\r\n1");
+    EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 1) << "no temporary file stays";
 
     // The answers come back; Yes closes the form, and neither the record nor the file changes.
     const std::string previous = oldinfo() + "\n3";
@@ -156,7 +148,6 @@ TEST_F(DataWindowTest, CancelAsksOnlyYesClosesAndOkWritesTheFile)
     restart();
     look([](QWidget* window) {
         EXPECT_EQ(ScriptedUser::fieldText(window, "FIRST_NAME"), QStringLiteral("Zoë"));
-        EXPECT_EQ(ScriptedUser::fieldText(window, "PHONE"), "(555) 123-4567");
         EXPECT_EQ(ScriptedUser::fieldText(window, "PURCHASED_FROM"), "Corner Shop");
     });
     user->type("DATA_WINDOW", "FIRST_NAME", "Changed")
@@ -166,32 +157,6 @@ TEST_F(DataWindowTest, CancelAsksOnlyYesClosesAndOkWritesTheFile)
     EXPECT_EQ(registrationCancelled, 1);
     EXPECT_TRUE(registrantRecord().firstname.empty());
     EXPECT_EQ(oldinfo(), previous);
-}
-
-TEST_F(DataWindowTest, StoreWarningComesOnceAndBeforeTheMandatoryMessage)
-{
-    fill("", {{"PURCHASED_FROM", "Store 2001"}})
-        .press("DATA_WINDOW", OK_EVENT)
-        .answer("Wait!", "OK")
-        .press("DATA_WINDOW", OK_EVENT);
-    EXPECT_TRUE(run());
-    EXPECT_THAT(testsupport::boxesSeen(*user), ElementsAre(storeWarning));
-    EXPECT_THAT(oldinfo(), testing::HasSubstr("\r\n123456\r\nStore 2001\r\n"));
-
-    fs::remove("oldinfo");
-    resetProgramState();
-    restart();
-    fill("FIRST_NAME", {{"PURCHASED_FROM", "Store 99"}})
-        .press("DATA_WINDOW", OK_EVENT)
-        .answer("Wait!", "OK")
-        .press("DATA_WINDOW", OK_EVENT)
-        .answer("Wait!", "OK")
-        .type("DATA_WINDOW", "FIRST_NAME", "Ann")
-        .press("DATA_WINDOW", OK_EVENT);
-    EXPECT_TRUE(run());
-    EXPECT_THAT(testsupport::boxesSeen(*user),
-                ElementsAre(storeWarning, mandatoryNotice("First Name")));
-    EXPECT_TRUE(world.files().exists("oldinfo"));
 }
 
 TEST_F(DataWindowTest, CountryFieldFollowsTheCountryChoice)
@@ -214,19 +179,16 @@ TEST_F(DataWindowTest, CountryFieldFollowsTheCountryChoice)
             EXPECT_EQ(ScriptedUser::fieldText(window, "COUNTRY"), shown);
             EXPECT_EQ(window->findChild<QWidget*>("COUNTRY")->isEnabled(), editable);
         });
-        if (editable) {
-            user->type("DATA_WINDOW", "COUNTRY", "Canadia");
-            look([](QWidget* w) { EXPECT_EQ(ScriptedUser::fieldText(w, "COUNTRY"), "Canadia"); });
-        }
         user->closeByTitleBar("DATA_WINDOW");
         EXPECT_TRUE(run());
         EXPECT_EQ(registrationCancelled, 1) << "until the buyer presses OK";
     }
 }
 
-TEST_F(DataWindowTest, PastedTextNeverBreaksTheRecordOrTheFile)
+// The store warning comes once, and the pasted text never breaks the record or the file.
+TEST_F(DataWindowTest, StoreWarningOnceAndPastedText)
 {
-    fill();
+    fill("", {{"PURCHASED_FROM", "Store 2001"}});
     // Even a definition whose field allows more than the record holds.
     look([](QWidget* window) {
         qobject_cast<QLineEdit*>(window->findChild<QWidget*>("LAST_NAME"))->setMaxLength(32767);
@@ -235,8 +197,9 @@ TEST_F(DataWindowTest, PastedTextNeverBreaksTheRecordOrTheFile)
         user->paste("DATA_WINDOW", field, QString(500, QLatin1Char('w')));
     user->paste("DATA_WINDOW", "PHONE", "555123456789012345");
     user->paste("DATA_WINDOW", "STREET", "1 Main St\nApt 2\x1A");
-    user->press("DATA_WINDOW", OK_EVENT);
+    user->press("DATA_WINDOW", OK_EVENT).answer("Wait!", "OK").press("DATA_WINDOW", OK_EVENT);
     EXPECT_TRUE(run());
+    EXPECT_THAT(testsupport::boxesSeen(*user), ElementsAre(storeWarning));
     const RegistrantRecord& record = registrantRecord();
     EXPECT_EQ(record.lastname.size(), 149u);
     EXPECT_EQ(record.city.size(), 74u);
@@ -245,6 +208,7 @@ TEST_F(DataWindowTest, PastedTextNeverBreaksTheRecordOrTheFile)
     EXPECT_EQ(record.street, "1 Main St Apt 2 ");
     const std::string bytes = oldinfo();
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 17);
+    EXPECT_THAT(bytes, testing::HasSubstr("\r\n123456\r\nStore 2001\r\n"));
 }
 
 } // namespace
