@@ -11,36 +11,28 @@ namespace fs = std::filesystem;
 
 namespace testsupport {
 
-namespace {
-
-std::optional<std::string> getEnv(const std::string& name)
+static std::optional<std::string> getEnv(const std::string& name)
 {
     const char* value = std::getenv(name.c_str());
     return value ? std::optional<std::string>(value) : std::nullopt;
 }
 
-void setEnv(const std::string& name, const std::optional<std::string>& value)
+static void setEnv(const std::string& name, const std::optional<std::string>& value)
 {
-    if (value)
-        ::setenv(name.c_str(), value->c_str(), 1);
-    else
-        ::unsetenv(name.c_str());
+    value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
 }
-
-} // namespace
 
 TestWorld::TestWorld() : m_previousDir(fs::current_path())
 {
     std::string pattern = (fs::temp_directory_path() / "register-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
         throw std::system_error(errno, std::generic_category(), "mkdtemp " + pattern);
-    // The canonical name, so that paths the code under test builds compare equal to ours.
+    // Canonical, so that paths the code under test builds compare equal to ours.
     m_root = fs::canonical(pattern);
     m_programDir = m_root / "program";
     m_windowsDir = m_root / "windows";
     fs::create_directory(m_programDir);
     fs::create_directory(m_windowsDir);
-    // The Windows directory, and the user's and the system's settings folders, are the world's.
     for (const auto& [name, value] : {std::pair{"WINDIR", m_windowsDir},
                                       {"XDG_CONFIG_HOME", m_root / "config"},
                                       {"XDG_CONFIG_DIRS", m_root / "xdg"}}) {
@@ -56,7 +48,7 @@ TestWorld::~TestWorld()
     fs::current_path(m_previousDir, error);
     for (const auto& [name, value] : m_previousEnv)
         setEnv(name, value);
-    // A test may have taken away the write permission of a folder to provoke a failure.
+    // A test may have taken away a folder's write permission.
     for (const auto& entry : fs::recursive_directory_iterator(m_root, error))
         if (entry.is_directory(error) && !entry.is_symlink(error))
             fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, error);

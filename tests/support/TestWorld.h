@@ -1,10 +1,7 @@
 #pragma once
 
-// A world of its own for each test: a fresh temporary folder with a program directory (the
-// working directory while the world lives), a Windows directory ($WINDIR) and the XDG settings
-// folders ($XDG_CONFIG_HOME, $XDG_CONFIG_DIRS, made when written to), removed again
-// with everything in it when the world goes, so that no test sees another's files or the
-// user's own.
+// A fresh temporary folder for each test, removed when the world goes: a program directory (the
+// working directory meanwhile), a Windows directory ($WINDIR) and the XDG settings folders.
 
 #include "tests/support/FakeClock.h"
 
@@ -29,11 +26,10 @@ public:
     const std::filesystem::path& programDir() const { return m_programDir; }
     const std::filesystem::path& windowsDir() const { return m_windowsDir; }
 
-    // Relative paths are taken from the working directory, the program directory.
-    // writeFile makes missing folders; both fail the test when the file cannot be written or read.
+    // writeFile makes missing folders; both fail the test when they fail.
     void writeFile(const std::filesystem::path& path, std::string_view bytes) const;
     std::string readFile(const std::filesystem::path& path) const;
-    // True for any entry, a dangling symbolic link included.
+    // A dangling symbolic link counts.
     bool exists(const std::filesystem::path& path) const;
 
 private:
