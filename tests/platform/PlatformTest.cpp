@@ -95,35 +95,27 @@ TEST(WinExec, StartsWithoutWaitingOrZombiesAndReportsFailedStarts)
         EXPECT_EQ(WinExec(command, 1), expected) << command;
 }
 
-TEST(Services, ModuleErrorModeAndClocks)
+TEST(Services, ModuleAndClocks)
 {
     EXPECT_EQ(GetModuleFileNameA(), fs::canonical("/proc/self/exe").string());
-    EXPECT_EQ(GetVersion(), 0u);
-    unsigned before = SetErrorMode(SEM_FAILCRITICALERRORS);
-    EXPECT_EQ(SetErrorMode(before), SEM_FAILCRITICALERRORS);
     std::uint32_t start = GetTickCount();
     platform::clock().sleep(20);
     EXPECT_GE(static_cast<std::uint32_t>(GetTickCount() - start), 20u);
-    {
-        testsupport::FakeClock fake(0xFFFFFFF0u);
-        fake.setTickStep(0);
-        // The plain desktop waits on the clock in use, so a ten-second wait costs nothing.
-        auto real = Elapsed::now();
-        desktop().pumpMessages(10'000);
-        EXPECT_LT(Elapsed::now() - real, std::chrono::seconds(1));
-        EXPECT_EQ(GetTickCount(), 0xFFFFFFF0u + 10'000u);
-    }
+    testsupport::FakeClock fake(0xFFFFFFF0u);
+    fake.setTickStep(0);
+    // The plain desktop waits on the clock in use, so a ten-second wait costs nothing.
+    auto real = Elapsed::now();
+    desktop().pumpMessages(10'000);
+    EXPECT_LT(Elapsed::now() - real, std::chrono::seconds(1));
+    EXPECT_EQ(GetTickCount(), 0xFFFFFFF0u + 10'000u);
 }
 
-// A pipe, a socket pair or a pseudo-terminal with a small buffer and a non-blocking writer.
+// A socket pair or a pseudo-terminal with a small buffer and a non-blocking writer.
 std::pair<sys::UniqueFd, sys::UniqueFd> makeChannel(const std::string& kind)
 {
     int fds[2] = {-1, -1};
     int size = 4096;
-    if (kind == "pipe") {
-        EXPECT_EQ(::pipe2(fds, O_CLOEXEC), 0);
-        ::fcntl(fds[1], F_SETPIPE_SZ, 4096);
-    } else if (kind == "socket") {
+    if (kind == "socket") {
         EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
         ::setsockopt(fds[1], SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
     } else {
@@ -140,7 +132,7 @@ std::pair<sys::UniqueFd, sys::UniqueFd> makeChannel(const std::string& kind)
 
 TEST(System, WriteAllDeliversEveryByteOrGivesUp)
 {
-    for (const char* kind : {"pipe", "socket", "pty"}) {
+    for (const char* kind : {"socket", "pty"}) {
         SCOPED_TRACE(kind);
         auto [writer, reader] = makeChannel(kind);
         std::string sent(300'000, '\0'), received;

@@ -43,8 +43,6 @@ TEST(ApplicationTest, ServiceManagerSetsTitleAndExitFunctionAndTakesTheWindows)
         ZAF_SERVICE_MANAGER services;
         EXPECT_EQ(UIW_WINDOW::windowManager->Title(), "On-Line Registration");
         EXPECT_EQ(UIW_WINDOW::windowManager->GetExitFunction(), &ConfirmExit);
-        EXPECT_NE(UI_ERROR_SYSTEM::errorSystem, nullptr);
-        EXPECT_EQ(UIW_WINDOW::defaultStorage, resourceStore);
         services.Add(new ZAF_DIRECTORY_SERVICE);
         EXPECT_EQ(services.FindService("ZAF_DIRECTORY_SERVICE"), services.FindService(3101));
         auto* window = new UIW_WINDOW("COUNTRY");
