@@ -55,9 +55,12 @@ using InternetRegistrationTest = nettest::RegistrationTest;
 
 TEST_F(InternetRegistrationTest, SendsTheQueryAndJudgesTheReply)
 {
-    const std::string refused = std::to_string(ECONNREFUSED) + " Error connecting socket!!";
-    const std::string unable = "Error! | Unable to establish connection.  Check your\ninternet "
-                               "connection and try again.";
+    const std::vector<std::string> none,
+        failed = {"Error! | Unable to establish connection.  "
+                  "Check your\ninternet connection and try again."},
+        refused = {"NetManager | " + std::to_string(ECONNREFUSED) + " Error connecting socket!!",
+                   failed[0]},
+        missing = {"File Not Found! | Could not find information file."};
     std::string oversized = crlf(annsInfo); // 9000 bytes once encoded: refused, not cut
     oversized.replace(oversized.find("Gift"), 4, std::string(3000, '&'));
     std::string loneCrInfo = crlf(annsInfo), loneCr = annsPath;
@@ -69,78 +72,29 @@ TEST_F(InternetRegistrationTest, SendsTheQueryAndJudgesTheReply)
         Behaviour behaviour;
         std::string reply, information;
         int before, after;
-        std::vector<std::string> boxes;
+        const std::vector<std::string>& boxes;
         std::string path;
     } cases[] = {
         // Lines of modem connections follow the record.
-        {"success",
-         Behaviour::Reply,
-         "HTTP/1.0 200 OK\r\n\r\n<p>Success</p>",
-         crlf(annsInfo + "\n1\n2"),
-         0,
-         1,
-         {},
-         annsPath},
-        {"ending at byte 1000",
-         Behaviour::Reply,
-         std::string(993, 'x') + "Success",
-         annsInfo,
-         0,
-         1,
-         {},
-         annsPath},
-        {"straddling byte 1000",
-         Behaviour::Reply,
-         std::string(994, 'x') + "Success",
-         annsInfo,
-         0,
-         0,
-         {unable},
-         annsPath},
+        {"success", Behaviour::Reply, "HTTP/1.0 200 OK\r\n\r\n<p>Success</p>",
+         crlf(annsInfo + "\n1\n2"), 0, 1, none, annsPath},
+        {"ending at byte 1000", Behaviour::Reply, std::string(993, 'x') + "Success", annsInfo, 0, 1,
+         none, annsPath},
+        {"straddling byte 1000", Behaviour::Reply, std::string(994, 'x') + "Success", annsInfo, 0,
+         0, failed, annsPath},
         // 1000 bytes of line ends on disk are 500 bytes read as text.
-        {"after 1000 bytes of line ends",
-         Behaviour::Reply,
-         crlf(std::string(500, '\n')) + "Success",
-         annsInfo,
-         0,
-         1,
-         {},
+        {"after 1000 bytes of line ends", Behaviour::Reply,
+         crlf(std::string(500, '\n')) + "Success", annsInfo, 0, 1, none, annsPath},
+        {"other case", Behaviour::Reply, "HTTP/1.0 200 OK\r\n\r\nsuccess", annsInfo, 0, 0, failed,
          annsPath},
-        {"other case",
-         Behaviour::Reply,
-         "HTTP/1.0 200 OK\r\n\r\nsuccess",
-         annsInfo,
-         0,
-         0,
-         {unable},
-         annsPath},
-        {"zero byte before it",
-         Behaviour::Reply,
-         std::string("\0 Success", 9),
-         annsInfo,
-         0,
-         1,
-         {},
-         annsPath},
+        {"zero byte before it", Behaviour::Reply, std::string("\0 Success", 9), annsInfo, 0, 1,
+         none, annsPath},
         // A failed retry shows nothing; a carriage return not before a line feed is kept.
-        {"failed retry",
-         Behaviour::Reply,
-         "HTTP/1.0 500 Internal Server Error\r\n\r\n",
-         loneCrInfo,
-         1,
-         1,
-         {},
-         loneCr},
-        {"refused", Behaviour::Refuse, "", annsInfo, 0, 0, {"NetManager | " + refused, unable}, ""},
-        {"oversized", Behaviour::Reply, "Success", oversized, 0, 0, {unable}, ""},
-        {"no information file",
-         Behaviour::Reply,
-         "Success",
-         "",
-         1,
-         1,
-         {"File Not Found! | Could not find information file."},
-         ""},
+        {"failed retry", Behaviour::Reply, "HTTP/1.0 500 Internal Server Error\r\n\r\n", loneCrInfo,
+         1, 1, none, loneCr},
+        {"refused", Behaviour::Refuse, "", annsInfo, 0, 0, refused, ""},
+        {"oversized", Behaviour::Reply, "Success", oversized, 0, 0, failed, ""},
+        {"no information file", Behaviour::Reply, "Success", "", 1, 1, missing, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
