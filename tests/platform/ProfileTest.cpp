@@ -14,7 +14,7 @@ TEST(Profile, ReadsLikeWindows)
     // File, section, key, buffer size, value (null: the default "DEF").
     const std::tuple<const char*, const char*, const char*, std::size_t, const char*> cases[] = {
         {"[modem]\r\nComPort=2\r\n", "modem", "ComPort", 256, "2"},
-        {"[MoDeM]\nCOMPORT=3\n", "modem", "comport", 256, "3"},
+        {"[MoDeM Z]\nCOMPORT=3\n", "modem z", "comport", 256, "3"},
         {"[a]\nk = \t v  x \t\n", "a", "k", 256, "v  x"},
         {"  [ a ] ; note\n\t k\t=v\n", " a", "k ", 256, "v"},
         {"[a]\nk=1\n[a]\nk=2\nj=3\n", "a", "k", 256, "1"},
