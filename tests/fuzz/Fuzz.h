@@ -1,7 +1,7 @@
 #pragma once
 
-// What the harnesses share: a check that ends the run naming the broken property, the input
-// cut into fields, and a scratch folder removed at exit. The README says what each one checks.
+// What the harnesses share: a check that names the broken property, the input cut into fields,
+// and a scratch folder removed at exit. The README says what each harness checks.
 
 #include <algorithm>
 #include <cstdint>

@@ -1,30 +1,24 @@
-// Runs a harness over the given files and the files of the given folders, without libFuzzer:
-// the normal test run replays each target's seed corpus and regression inputs so.
+// Without libFuzzer, the normal test run replays each target's inputs: the files given and the
+// files in the folders given.
 
-#include <cstdint>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <set>
-#include <string>
+#include "tests/fuzz/Fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 int main(int argc, char** argv)
 {
-    std::set<std::filesystem::path> inputs(argv + 1, argv + argc);
-    for (int i = 1; i < argc; ++i) {
-        if (std::filesystem::is_directory(argv[i]) && inputs.erase(argv[i]))
-            inputs.insert(std::filesystem::directory_iterator(argv[i]), {});
-    }
+    std::vector<std::filesystem::path> inputs;
+    for (int i = 1; i < argc; ++i)
+        if (std::filesystem::is_directory(argv[i]))
+            inputs.insert(inputs.end(), std::filesystem::directory_iterator(argv[i]), {});
+        else
+            inputs.emplace_back(argv[i]);
     for (const auto& input : inputs) {
-        std::ifstream in(input, std::ios::binary);
-        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        const std::string bytes = fuzz::readFile(input);
         std::printf("%s\n", input.c_str());
         std::fflush(stdout);
-        if (!in || LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                          bytes.size()) != 0)
+        if (LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                   bytes.size()) != 0)
             return 1;
     }
     return inputs.empty();

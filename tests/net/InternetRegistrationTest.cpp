@@ -49,114 +49,76 @@ TEST(ReadEncodedValueTest, EncodingTable)
     }
 }
 
-class InternetRegistrationTest : public nettest::RegistrationTest
-{
-protected:
-    void send(const std::string& host, const std::string& information)
-    {
-        testsupport::ScopedEnv server("REGISTER_SERVER", host);
-        world.files().writeFile("oldinfo", information);
-        SendInternetRegistration();
-    }
-    // Only the information file is left in the program directory.
-    void expectNoReplyLeft()
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(world.files().programDir()))
-            names.push_back(entry.path().filename().string());
-        EXPECT_EQ(names, std::vector<std::string>{"oldinfo"});
-    }
+// Each row: the server, what it replies, the information file ("" for none), the flag before
+// and after, the messages shown, and the request path the server must get ("" for none).
+using InternetRegistrationTest = nettest::RegistrationTest;
 
-    nettest::ShortTimeLimits limits;
-};
-
-TEST_F(InternetRegistrationTest, SuccessSetsTheFlagAndDeletesTheReply)
+TEST_F(InternetRegistrationTest, SendsTheQueryAndJudgesTheReply)
 {
-    LoopbackServer server(Behaviour::Reply, "HTTP/1.0 200 OK\r\n\r\n<p>Success</p>");
-    send(server.host(), crlf(annsInfo + "\n1\n2")); // lines of modem connections after it
-    EXPECT_EQ(server.request(), nettest::requestFor(server.host(), annsPath));
-    EXPECT_EQ(registrationSent, 1);
-    expectNoReplyLeft();
-    EXPECT_TRUE(user.sightings().empty()) << "no message";
-}
-
-TEST_F(InternetRegistrationTest, OutcomeIsJudgedFromTheFirst1000Bytes)
-{
+    const std::vector<std::string> none,
+        failed = {"Error! | Unable to establish connection.  "
+                  "Check your\ninternet connection and try again."},
+        refused = {"NetManager | " + std::to_string(ECONNREFUSED) + " Error connecting socket!!",
+                   failed[0]},
+        missing = {"File Not Found! | Could not find information file."};
+    std::string oversized = crlf(annsInfo); // 9000 bytes once encoded: refused, not cut
+    oversized.replace(oversized.find("Gift"), 4, std::string(3000, '&'));
+    std::string loneCrInfo = crlf(annsInfo), loneCr = annsPath;
+    loneCrInfo.insert(loneCrInfo.find("Ann") + 3, "\r");
+    loneCr.replace(loneCr.find("Ann"), 3, "Ann%0D");
     struct Case
     {
         const char* name;
-        std::string reply;
-        bool delivered;
+        Behaviour behaviour;
+        std::string reply, information;
+        int before, after;
+        const std::vector<std::string>& boxes;
+        std::string path;
     } cases[] = {
-        {"ending at byte 1000", std::string(993, 'x') + "Success", true},
-        {"straddling byte 1000", std::string(994, 'x') + "Success", false},
+        // Lines of modem connections follow the record.
+        {"success", Behaviour::Reply, "HTTP/1.0 200 OK\r\n\r\n<p>Success</p>",
+         crlf(annsInfo + "\n1\n2"), 0, 1, none, annsPath},
+        {"ending at byte 1000", Behaviour::Reply, std::string(993, 'x') + "Success", annsInfo, 0, 1,
+         none, annsPath},
+        {"straddling byte 1000", Behaviour::Reply, std::string(994, 'x') + "Success", annsInfo, 0,
+         0, failed, annsPath},
         // 1000 bytes of line ends on disk are 500 bytes read as text.
-        {"after 1000 bytes of line ends", crlf(std::string(500, '\n')) + "Success", true},
-        {"other case", "HTTP/1.0 200 OK\r\n\r\nsuccess", false},
-        {"zero byte before it", std::string("\0 Success", 9), true},
+        {"after 1000 bytes of line ends", Behaviour::Reply,
+         crlf(std::string(500, '\n')) + "Success", annsInfo, 0, 1, none, annsPath},
+        {"other case", Behaviour::Reply, "HTTP/1.0 200 OK\r\n\r\nsuccess", annsInfo, 0, 0, failed,
+         annsPath},
+        {"zero byte before it", Behaviour::Reply, std::string("\0 Success", 9), annsInfo, 0, 1,
+         none, annsPath},
+        // A failed retry shows nothing; a carriage return not before a line feed is kept.
+        {"failed retry", Behaviour::Reply, "HTTP/1.0 500 Internal Server Error\r\n\r\n", loneCrInfo,
+         1, 1, none, loneCr},
+        {"refused", Behaviour::Refuse, "", annsInfo, 0, 0, refused, ""},
+        {"oversized", Behaviour::Reply, "Success", oversized, 0, 0, failed, ""},
+        {"no information file", Behaviour::Reply, "Success", "", 1, 1, missing, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        registrationSent = 0;
-        LoopbackServer server(Behaviour::Reply, c.reply);
-        if (!c.delivered)
-            user.answer("Error!", "OK");
-        send(server.host(), annsInfo);
-        EXPECT_TRUE(user.finished());
-        EXPECT_EQ(registrationSent, c.delivered ? 1 : 0);
-        EXPECT_EQ(server.request(), nettest::requestFor(server.host(), annsPath)) << "bare LFs";
-        expectNoReplyLeft();
+        LoopbackServer server(c.behaviour, c.reply);
+        testsupport::ScopedEnv env("REGISTER_SERVER", server.host());
+        fs::remove("oldinfo");
+        if (!c.information.empty())
+            world.files().writeFile("oldinfo", c.information);
+        registrationSent = c.before;
+        std::size_t seen = testsupport::boxesSeen(user).size();
+        for (const auto& box : c.boxes)
+            user.answer(QString::fromStdString(box.substr(0, box.find(" | "))), "OK");
+        SendInternetRegistration();
+        ASSERT_TRUE(user.finished());
+        auto boxes = testsupport::boxesSeen(user);
+        EXPECT_EQ(std::vector(boxes.begin() + seen, boxes.end()), c.boxes);
+        EXPECT_EQ(registrationSent, c.after);
+        if (c.path.empty())
+            EXPECT_FALSE(server.connected()) << "nothing is sent";
+        else
+            EXPECT_EQ(server.request(), nettest::requestFor(server.host(), c.path));
+        EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), !c.information.empty())
+            << "no reply file is left";
     }
-}
-
-TEST_F(InternetRegistrationTest, NoConnectionShowsBothMessages)
-{
-    LoopbackServer refusing(Behaviour::Refuse);
-    user.answer("NetManager", "OK").answer("Error!", "OK");
-    send(refusing.host(), crlf(annsInfo));
-    ASSERT_TRUE(user.finished());
-    EXPECT_EQ(user.sightings()[0].text.toStdString(),
-              std::to_string(ECONNREFUSED) + " Error connecting socket!!");
-    EXPECT_EQ(user.sightings()[1].text.toStdString(),
-              "Unable to establish connection.  Check your\ninternet connection and try again.");
-    EXPECT_EQ(registrationSent, 0);
-    expectNoReplyLeft();
-}
-
-TEST_F(InternetRegistrationTest, MissingInformationFile)
-{
-    LoopbackServer server(Behaviour::Reply, "Success");
-    testsupport::ScopedEnv env("REGISTER_SERVER", server.host());
-    registrationSent = 1;
-    user.answer("File Not Found!", "OK");
-    SendInternetRegistration();
-    ASSERT_TRUE(user.finished());
-    EXPECT_EQ(user.sightings()[0].text, "Could not find information file.");
-    EXPECT_EQ(registrationSent, 1) << "untouched";
-    EXPECT_FALSE(server.connected());
-}
-
-TEST_F(InternetRegistrationTest, FailedRetryShowsNothingAndKeepsTheFlag)
-{
-    LoopbackServer server(Behaviour::Reply, "HTTP/1.0 500 Internal Server Error\r\n\r\n");
-    registrationSent = 1;
-    // A carriage return not before a line feed stays in the value.
-    send(server.host(), "\r\nAnn\r\r\nSmith");
-    EXPECT_EQ(registrationSent, 1);
-    EXPECT_NE(server.request().find("?firstname=Ann%0D&lastname=Smith&"), std::string::npos);
-    expectNoReplyLeft();
-}
-
-TEST_F(InternetRegistrationTest, OversizedRequestIsRefusedNotCut)
-{
-    LoopbackServer server(Behaviour::Reply, "Success");
-    std::string information = crlf(annsInfo);
-    information.replace(information.find("Gift"), 4, std::string(3000, '&')); // 9000 encoded
-    user.answer("Error!", "OK");
-    send(server.host(), information);
-    EXPECT_TRUE(user.finished());
-    EXPECT_FALSE(server.connected()) << "nothing is sent";
-    EXPECT_EQ(registrationSent, 0);
 }
 
 } // namespace

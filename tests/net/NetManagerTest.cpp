@@ -1,6 +1,8 @@
 #include "net/NetManager.h"
 #include "tests/net/NetTestSupport.h"
 
+#include <QMessageBox>
+
 #include <random>
 
 using nettest::LoopbackServer;
@@ -16,25 +18,6 @@ long long millisecondsSince(Clock::time_point start)
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-// Records each message box as "caption: text (style)" and answers OK instead of showing it.
-class RecordingDesktop final : public platform::Desktop
-{
-public:
-    RecordingDesktop() : m_previous(platform::desktop()) { platform::setDesktop(this); }
-    ~RecordingDesktop() override { platform::setDesktop(&m_previous); }
-    void pumpMessages(std::uint32_t maxWaitMs) override { m_previous.pumpMessages(maxWaitMs); }
-    void beep() override { m_previous.beep(); }
-    int messageBox(const std::string& text, const std::string& caption, unsigned style) override
-    {
-        boxes.push_back(caption + ": " + text + " (" + std::to_string(style) + ")");
-        return platform::IDOK;
-    }
-    std::vector<std::string> boxes;
-
-private:
-    platform::Desktop& m_previous;
-};
-
 // The text of the progress window; empty when none is open.
 std::string progressText()
 {
@@ -49,12 +32,9 @@ std::string progressFor(const char* megabytes)
            megabytes + "MB Received.";
 }
 
-TEST(LocalFileNameTest, EightDotThreeNames)
+TEST(NetManagerNamesTest, ReplyFileNamesAndServerAddresses)
 {
-    struct Case
-    {
-        const char *path, *local, *reply;
-    } cases[] = {
+    const std::tuple<const char*, const char*, const char*> names[] = {
         // The extension comes from the last dot of the query.
         {"/storeregistrants.php3?firstname=Ann&version=6.993&os=OS%3A+Unknown", "storereg.993",
          "storereg.993"},
@@ -63,28 +43,31 @@ TEST(LocalFileNameTest, EightDotThreeNames)
         {"/dir.v2/file", "file.v2", "file.v2"}, // the extension stops at a "/"
         {"/x.p?a", "x.p?a", "x.p.HTM"},         // a "?" in the name: cut there, ".HTM" appended
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(NetManager::LocalFileName(c.path), c.local) << c.path;
-        EXPECT_EQ(NetManager::replyFileNameFor(c.path), c.reply) << c.path;
+    for (const auto& [path, local, reply] : names) {
+        EXPECT_EQ(NetManager::LocalFileName(path), local) << path;
+        EXPECT_EQ(NetManager::replyFileNameFor(path), reply) << path;
     }
     EXPECT_EQ(NetManager::requestText("register.example:80", "/"),
               nettest::requestFor("register.example", "/"))
         << "the Host header leaves out the default port";
+    const std::pair<const char*, const char*> servers[] = {
+        {"https://register.example", "register.example"},
+        {"http://10.0.0.1:443", "10.0.0.1:443"},
+        {"ftp://register.example", ""},
+        {"https://", ""},
+        {"https://register.example/path", ""},
+        {"https://user@register.example", ""},
+        {"register.example\r\nX-Injected: 1", ""},
+    };
+    for (auto [server, hostHeader] : servers) {
+        auto address = NetManager::parseServer(server);
+        EXPECT_EQ(address ? address->hostHeader() : "", hostHeader) << server;
+    }
 }
 
-class NetManagerTest : public ::testing::Test
+struct NetManagerTest : nettest::RegistrationTest
 {
-protected:
-    void SetUp() override { replyFileName = "untouched"; }
-    void TearDown() override
-    {
-        replyFileName.clear();
-        EXPECT_EQ(desktop.boxes, std::vector<std::string>{});
-    }
-
-    testsupport::GuiWorld world;
-    RecordingDesktop desktop;
-    nettest::ShortTimeLimits limits;
+    NetManagerTest() { replyFileName = "untouched"; }
 };
 
 TEST_F(NetManagerTest, StoresTheWholeReplyAndShowsTheCount)
@@ -133,49 +116,54 @@ TEST_F(NetManagerTest, ExchangesEndedBeforeTheReplyLeaveNoFile)
     // Far more than the socket buffers of both ends hold.
     const std::string path = "/reply.txt?" + std::string(32 * 1024 * 1024, 'a');
     const std::string refused = std::to_string(ECONNREFUSED), timedOut = std::to_string(ETIMEDOUT);
-    struct Case
-    {
-        std::string host;
-        std::vector<std::string> boxes; // style 16: MB_ICONHAND with an OK button
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         // Under the reserved ".invalid"; the "!" makes the resolver refuse the name at once.
-        {"no-such-host!.invalid", {"no-such-host!.invalid: Could not get IP address! (16)"}},
-        {"127.0.0.1:99999",
-         {"NetManager: Not a server address: \"127.0.0.1:99999\" (expected https://host[:port] "
-          "or http://host[:port]). (16)"}},
-        {refusing.host(), {"NetManager: " + refused + " Error connecting socket!! (16)"}},
-        {unanswered.host(), {"NetManager: " + timedOut + " Error connecting socket!! (16)"}},
-        {deaf.host(), {}},
+        {"no-such-host!.invalid", "no-such-host!.invalid | Could not get IP address!"},
+        {"127.0.0.1:99999", "NetManager | Not a server address: \"127.0.0.1:99999\" (expected "
+                            "https://host[:port] or http://host[:port])."},
+        {refusing.host(), "NetManager | " + refused + " Error connecting socket!!"},
+        {unanswered.host(), "NetManager | " + timedOut + " Error connecting socket!!"},
+        {deaf.host(), ""},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.host);
+    for (const auto& [host, box] : cases) {
+        SCOPED_TRACE(host);
+        std::size_t seen = user.sightings().size();
+        QString title = QString::fromStdString(box.substr(0, box.find(" | ")));
+        if (!box.empty())
+            user.inspect(title,
+                         [](QWidget* window) {
+                             auto* message = qobject_cast<QMessageBox*>(window);
+                             ASSERT_NE(message, nullptr);
+                             EXPECT_EQ(message->icon(), QMessageBox::Critical);
+                         })
+                .answer(title, "OK");
         auto start = Clock::now();
-        NetManager exchange(c.host, path);
+        NetManager exchange(host, path);
         EXPECT_LT(millisecondsSince(start), 5000);
-        EXPECT_EQ(desktop.boxes, c.boxes);
-        desktop.boxes.clear();
+        ASSERT_TRUE(user.finished());
+        auto boxes = testsupport::boxesSeen(user);
+        EXPECT_EQ(boxes.size() > seen ? boxes.back() : "", box);
         EXPECT_TRUE(fs::is_empty("."));
         EXPECT_EQ(replyFileName, "untouched");
         EXPECT_EQ(ui::CurrentStatusWindow(), nullptr);
     }
 }
 
-TEST_F(NetManagerTest, ReplyFileThatCannotBeCreatedIsNoReply)
+TEST_F(NetManagerTest, ReplyFilesThatCannotBeWritten)
 {
     // An older "reply" that cannot be replaced must not pass for the answer to this request.
     fs::create_directory("reply.txt");
-    LoopbackServer server(Behaviour::Reply, "Success");
-    NetManager exchange(server.host(), "/reply.txt");
-    EXPECT_EQ(server.request(), nettest::requestFor(server.host(), "/reply.txt"));
+    {
+        LoopbackServer server(Behaviour::Reply, "Success");
+        NetManager exchange(server.host(), "/reply.txt");
+        EXPECT_EQ(server.request(), nettest::requestFor(server.host(), "/reply.txt"));
+    }
     EXPECT_EQ(replyFileName, "");
     EXPECT_TRUE(fs::is_directory("reply.txt"));
     EXPECT_EQ(ui::CurrentStatusWindow(), nullptr);
-}
-
-TEST_F(NetManagerTest, FailedWriteEndsTheExchange)
-{
-    fs::create_symlink("/dev/full", "reply.txt");
     // The server stays open: only the failed write can end the exchange early.
+    fs::remove("reply.txt");
+    fs::create_symlink("/dev/full", "reply.txt");
     NetManager::setTimeLimits({1000, 20000});
     LoopbackServer server(Behaviour::Hold, std::string(100000, 'w'));
     auto start = Clock::now();
@@ -183,6 +171,17 @@ TEST_F(NetManagerTest, FailedWriteEndsTheExchange)
     EXPECT_LT(millisecondsSince(start), 10000) << "ends at the failed write, not at the time limit";
     EXPECT_EQ(replyFileName, "reply.txt");
     EXPECT_EQ(progressText(), progressFor("0.000")) << "nothing was stored";
+}
+
+// Every byte within the receive limit, but the whole exchange cut off at its own limit.
+TEST_F(NetManagerTest, DribblingServerEndsAtTheExchangeLimit)
+{
+    NetManager::setTimeLimits({250, 250, 400});
+    LoopbackServer dribbling(Behaviour::Dribble, std::string(100, 'd')); // 5 s in all
+    auto start = Clock::now();
+    NetManager exchange(dribbling.host(), "/reply.txt");
+    EXPECT_GE(millisecondsSince(start), 400);
+    EXPECT_LT(millisecondsSince(start), 1500);
 }
 
 } // namespace

@@ -10,9 +10,8 @@
 #include "BuildConfig.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
+#include <future>
 #include <thread>
 
 #include <arpa/inet.h>
@@ -22,8 +21,7 @@
 
 namespace nettest {
 
-// A real socket peer on a port of its own: it serves one connection on a thread of its own
-// with the behaviour it was made with, and records what it read.
+// A real socket peer that serves one connection on a thread of its own as told.
 class LoopbackServer
 {
 public:
@@ -39,11 +37,9 @@ public:
     };
 
     explicit LoopbackServer(Behaviour behaviour, std::string reply = {})
-        : m_behaviour(behaviour), m_reply(std::move(reply))
+        : m_behaviour(behaviour), m_reply(std::move(reply)), m_request(m_promise.get_future())
     {
-        m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        // A small receive buffer (inherited by the accepted connection) makes a client that
-        // sends much more than it fills block soon when nobody reads.
+        // Inherited by the connection: a client that sends far more soon blocks.
         int small = 4096;
         if (behaviour == Behaviour::StopReading)
             ::setsockopt(m_socket, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
@@ -59,26 +55,18 @@ public:
             return;
         // A backlog of 0 holds one connection; the filler takes that place.
         EXPECT_EQ(::listen(m_socket, behaviour == Behaviour::NeverAccept ? 0 : 8), 0);
-        if (behaviour == Behaviour::NeverAccept) {
-            m_filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (behaviour == Behaviour::NeverAccept)
             EXPECT_EQ(::connect(m_filler, raw, length), 0) << std::strerror(errno);
-            return;
-        }
-        m_thread = std::thread([this] { serve(); });
+        else
+            m_thread = std::thread([this] { serve(); });
     }
     ~LoopbackServer()
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_stopping = true;
-        }
-        m_changed.notify_all();
         ::shutdown(m_socket, SHUT_RDWR); // ends the wait for a connection
         if (m_thread.joinable())
             m_thread.join();
-        ::close(m_socket);
-        if (m_filler >= 0)
-            ::close(m_filler);
+        for (int fd : {m_socket, m_filler, m_held})
+            ::close(fd);
     }
 
     std::string host() const { return "127.0.0.1:" + std::to_string(m_port); }
@@ -86,33 +74,34 @@ public:
     // What the connection sent, once it has been served (waiting up to 5 s for that).
     std::string request()
     {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait_for(lock, std::chrono::seconds(5), [this] { return m_served; });
-        return m_request;
+        return m_request.wait_for(std::chrono::seconds(5)) == std::future_status::ready
+                   ? m_request.get()
+                   : "";
     }
 
 private:
-    // Every behaviour but StopReading ends when the client goes.
     void serve()
     {
         int connection = ::accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC);
         if (connection < 0)
             return;
         m_connected = true;
-        // The end of the reply goes out first; reading the request afterwards keeps the
-        // kernel from answering the client's request with a reset.
+        if (m_behaviour == Behaviour::StopReading) { // closed when the server goes
+            m_held = connection;
+            return;
+        }
+        // The end goes out first; reading the request afterwards keeps the kernel from
+        // answering the client's request with a reset.
         if (m_behaviour == Behaviour::CloseAtOnce)
             ::shutdown(connection, SHUT_WR);
         std::string request;
         char buffer[4096];
         ssize_t count = 0;
-        while (m_behaviour != Behaviour::StopReading &&
-               request.find("\r\n\r\n") == std::string::npos &&
+        while (request.find("\r\n\r\n") == std::string::npos &&
                (count = ::read(connection, buffer, sizeof buffer)) > 0)
             request.append(buffer, static_cast<std::size_t>(count));
         bool dribbles = m_behaviour == Behaviour::Dribble;
-        bool replies =
-            m_behaviour == Behaviour::Reply || m_behaviour == Behaviour::Hold || dribbles;
+        bool replies = m_behaviour != Behaviour::CloseAtOnce;
         for (std::size_t sent = 0; replies && sent < m_reply.size();
              sent += static_cast<std::size_t>(count)) {
             if (dribbles)
@@ -121,29 +110,21 @@ private:
                                 dribbles ? 1 : m_reply.size() - sent, MSG_NOSIGNAL)) <= 0)
                 break;
         }
-        if (m_behaviour == Behaviour::Hold)
-            while (::read(connection, buffer, sizeof buffer) > 0) {
-            }
-        std::unique_lock lock(m_mutex);
-        if (m_behaviour == Behaviour::StopReading)
-            m_changed.wait(lock, [this] { return m_stopping; });
+        while (m_behaviour == Behaviour::Hold && ::read(connection, buffer, sizeof buffer) > 0) {
+        }
         ::close(connection);
-        m_request = request;
-        m_served = true;
-        m_changed.notify_all();
+        m_promise.set_value(request);
     }
 
     Behaviour m_behaviour;
     std::string m_reply;
-    int m_socket = -1;
-    int m_filler = -1;
+    int m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int m_filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int m_held = -1;
     std::uint16_t m_port = 0;
     std::atomic<bool> m_connected{false};
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_stopping = false;
-    bool m_served = false;
-    std::string m_request;
+    std::promise<std::string> m_promise;
+    std::shared_future<std::string> m_request;
     std::thread m_thread;
 };
 
@@ -162,18 +143,13 @@ inline std::string requestFor(const std::string& host, const std::string& path)
            config::productVersion + "\r\nHost: " + host + "\r\n\r\n";
 }
 
-// A world of its own for a registration, with the program's state reset before and after, and
+// A registration in a world of its own, with the program's state reset before and after, and
 // a scripted user: a message the test does not expect fails it.
 class RegistrationTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        resetProgramState();
-        programDirectory = world.files().programDir().string();
-        replyFileName.clear();
-    }
-    void TearDown() override
+    RegistrationTest() { programDirectory = world.files().programDir().string(); }
+    ~RegistrationTest() override
     {
         resetProgramState();
         programDirectory.clear();
@@ -182,6 +158,7 @@ protected:
 
     testsupport::GuiWorld world;
     ui::ScriptedUser user;
+    ShortTimeLimits limits;
 };
 
 } // namespace nettest

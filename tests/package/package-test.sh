@@ -20,11 +20,10 @@ desktop-file-validate "$root"/usr/share/applications/*.desktop "$root"/etc/xdg/a
 [ -f "$root/usr/share/icons/hicolor/scalable/apps/pantrix-register.svg" ] || fail "no icon"
 private=$(dirname "$(readlink -f "$root/usr/bin/pantrix-register")")
 
-# A whole registration needs the scripted user; the demo program is the windowed program with
-# one, run from the install folder like the real one.
+# The demo program is the windowed program with a scripted user, run from the install folder.
 cp "$build/bin/register-demo" "$private/"
 chmod -R a-w "$root"
-listing() { (cd "$root" && find . -printf '%p %m %s %T@\n' | sort && find . -type f -exec sha1sum {} + | sort); }
+listing() { (cd "$root" && find . -printf '%p %m %s %T@\n' -type f -exec sha1sum {} + | sort); }
 listing > "$scratch/before"
 
 home="$scratch/home"

@@ -14,7 +14,7 @@ TEST(Profile, ReadsLikeWindows)
     // File, section, key, buffer size, value (null: the default "DEF").
     const std::tuple<const char*, const char*, const char*, std::size_t, const char*> cases[] = {
         {"[modem]\r\nComPort=2\r\n", "modem", "ComPort", 256, "2"},
-        {"[MoDeM]\nCOMPORT=3\n", "modem", "comport", 256, "3"},
+        {"[MoDeM Z]\nCOMPORT=3\n", "modem z", "comport", 256, "3"},
         {"[a]\nk = \t v  x \t\n", "a", "k", 256, "v  x"},
         {"  [ a ] ; note\n\t k\t=v\n", " a", "k ", 256, "v"},
         {"[a]\nk=1\n[a]\nk=2\nj=3\n", "a", "k", 256, "1"},
@@ -47,18 +47,11 @@ TEST(Profile, ReadsLikeWindows)
     }
     fs::remove(world.windowsDir() / "REGISTER.INI");
     EXPECT_EQ(GetPrivateProfileStringA("a", "k", "ATD \t ", "REGISTER.INI"), "ATD");
-    const std::pair<const char*, int> integers[] = {{"42", 42},
-                                                    {"  42abc", 42},
-                                                    {"abc", 0},
-                                                    {"-5", -5},
-                                                    {"+7", 7},
-                                                    {"- 5", 0},
-                                                    {"0x10", 0},
-                                                    {"\"12\"", 12},
-                                                    {"", 9},
-                                                    {nullptr, 9},
-                                                    {"99999999999", INT_MAX},
-                                                    {"-99999999999", INT_MIN}};
+    const int max = INT_MAX, min = INT_MIN;
+    const std::pair<const char*, int> integers[] = {
+        {"42", 42}, {"  42abc", 42}, {"abc", 0},           {"-5", -5},
+        {"+7", 7},  {"- 5", 0},      {"0x10", 0},          {"\"12\"", 12},
+        {"", 9},    {nullptr, 9},    {"99999999999", max}, {"-99999999999", min}};
     for (const auto& [value, expected] : integers) {
         world.writeFile(world.windowsDir() / "R.INI",
                         value ? std::string("[a]\nk=") + value + "\n" : "[a]\n");

@@ -1,9 +1,7 @@
 // The packed stores are the contract between the window definitions and the window classes:
-// every definition is loaded as the program does, and the identifiers, kinds, limits and
-// codes the code relies on are checked.
+// the identifiers, kinds, limits and codes the code relies on.
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -50,7 +48,6 @@ TEST(WindowDefinitions, DialogsCarryTheControlsAndPropertiesTheCodeReads)
         EXPECT_EQ(checked, 1) << name;
     }
     std::vector<std::tuple<QString, const char*, const char*, QVariant>> properties = {
-        {"DIALING_CONFIGURE", "PREFIX", "maxLength", 73},
         {"DATA_WINDOW", "PHONE", "inputMask", QString("(999) 999-9999")},
         {"DATA_WINDOW", "COUNTRY", "nonSelectable", true},
         {"DATA_WINDOW", "REASON_PURCHASED", "editable", true},
@@ -77,10 +74,3 @@ TEST(WindowDefinitions, DialogsCarryTheControlsAndPropertiesTheCodeReads)
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,7 +1,6 @@
 #pragma once
 
-// A world of its own for a GUI test: temporary program and Windows directories, and the
-// program's resource store opened from the build's output folder.
+// A TestWorld for a GUI test, with the resource store opened from the build's output folder.
 
 #include "tests/support/TestWorld.h"
 #include "ui/Application.h"
@@ -38,7 +37,7 @@ inline std::vector<std::string> boxesSeen(const ui::ScriptedUser& user)
     return seen;
 }
 
-// What a poppler tool ("pdftotext", "pdfinfo") prints for a PDF file; fails the test when it fails.
+// What a poppler tool ("pdftotext", "pdfinfo") prints; fails the test when it fails.
 inline std::string popplerOutput(const char* tool, QStringList arguments)
 {
     QProcess process;
@@ -57,10 +56,9 @@ public:
         m_store.reset(ui::OpenResourceStore());
         EXPECT_EQ(m_store->Error(), 0) << "ROBJECTS.DAT not found in " << binaryDirectory();
     }
-    ~GuiWorld()
+    ~GuiWorld() // a failed test may leave windows behind; the next test starts with none
     {
         ui::StatusWindow(nullptr, nullptr);
-        // A failed test may leave windows behind; the next test starts with none.
         auto* manager = ui::UIW_WINDOW::windowManager;
         while (ui::UIW_WINDOW* window = manager->First()) {
             manager->Subtract(window);

@@ -1,27 +1,70 @@
 #pragma once
 
-// A world of its own for each test: a fresh temporary folder with a program directory (the
-// working directory while the world lives), a Windows directory ($WINDIR) and the XDG settings
-// folders ($XDG_CONFIG_HOME, $XDG_CONFIG_DIRS, made when written to), removed again
-// with everything in it when the world goes, so that no test sees another's files or the
-// user's own.
+// A fresh temporary folder for each test, removed when the world goes: a program directory (the
+// working directory meanwhile), a Windows directory ($WINDIR) and the XDG settings folders.
 
 #include "tests/support/FakeClock.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
 namespace testsupport {
 
+inline std::optional<std::string> getEnv(const std::string& name)
+{
+    const char* value = std::getenv(name.c_str());
+    return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
+inline void setEnv(const std::string& name, const std::optional<std::string>& value)
+{
+    value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+}
+
 class TestWorld
 {
 public:
-    TestWorld();
-    ~TestWorld();
+    TestWorld()
+    {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "register-test-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::system_error(errno, std::generic_category(), "mkdtemp " + pattern);
+        // Canonical, so that paths the code under test builds compare equal to ours.
+        m_root = std::filesystem::canonical(pattern);
+        std::filesystem::create_directory(m_programDir = m_root / "program");
+        std::filesystem::create_directory(m_windowsDir = m_root / "windows");
+        for (const auto& [name, value] : {std::pair{"WINDIR", m_windowsDir},
+                                          {"XDG_CONFIG_HOME", m_root / "config"},
+                                          {"XDG_CONFIG_DIRS", m_root / "xdg"}}) {
+            m_previousEnv.emplace_back(name, getEnv(name));
+            setEnv(name, value.string());
+        }
+        std::filesystem::current_path(m_programDir);
+    }
+    ~TestWorld()
+    {
+        std::error_code error;
+        std::filesystem::current_path(m_previousDir, error);
+        for (const auto& [name, value] : m_previousEnv)
+            setEnv(name, value);
+        // A test may have taken away a folder's write permission.
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(m_root, error))
+            if (entry.is_directory(error) && !entry.is_symlink(error))
+                std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                             std::filesystem::perm_options::add, error);
+        std::filesystem::remove_all(m_root, error);
+    }
     TestWorld(const TestWorld&) = delete;
     TestWorld& operator=(const TestWorld&) = delete;
 
@@ -29,18 +72,35 @@ public:
     const std::filesystem::path& programDir() const { return m_programDir; }
     const std::filesystem::path& windowsDir() const { return m_windowsDir; }
 
-    // Relative paths are taken from the working directory, the program directory.
-    // writeFile makes missing folders; both fail the test when the file cannot be written or read.
-    void writeFile(const std::filesystem::path& path, std::string_view bytes) const;
-    std::string readFile(const std::filesystem::path& path) const;
-    // True for any entry, a dangling symbolic link included.
-    bool exists(const std::filesystem::path& path) const;
+    // writeFile makes missing folders; both fail the test when they fail.
+    void writeFile(const std::filesystem::path& path, std::string_view bytes) const
+    {
+        std::error_code error;
+        if (path.has_parent_path())
+            std::filesystem::create_directories(path.parent_path(), error);
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        file.close();
+        if (!file)
+            ADD_FAILURE() << "cannot write " << path;
+    }
+    std::string readFile(const std::filesystem::path& path) const
+    {
+        std::ifstream file(path, std::ios::binary);
+        if (!file)
+            ADD_FAILURE() << "cannot read " << path;
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+    // A dangling symbolic link counts.
+    bool exists(const std::filesystem::path& path) const
+    {
+        std::error_code error;
+        return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+    }
 
 private:
-    std::filesystem::path m_root;
-    std::filesystem::path m_programDir;
-    std::filesystem::path m_windowsDir;
-    std::filesystem::path m_previousDir;
+    std::filesystem::path m_root, m_programDir, m_windowsDir;
+    std::filesystem::path m_previousDir = std::filesystem::current_path();
     std::vector<std::pair<std::string, std::optional<std::string>>> m_previousEnv;
 };
 
@@ -48,8 +108,12 @@ private:
 class ScopedEnv
 {
 public:
-    ScopedEnv(std::string name, const std::optional<std::string>& value);
-    ~ScopedEnv();
+    ScopedEnv(std::string name, const std::optional<std::string>& value)
+        : m_name(std::move(name)), m_previous(getEnv(m_name))
+    {
+        setEnv(m_name, value);
+    }
+    ~ScopedEnv() { setEnv(m_name, m_previous); }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 

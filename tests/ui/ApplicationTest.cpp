@@ -43,8 +43,6 @@ TEST(ApplicationTest, ServiceManagerSetsTitleAndExitFunctionAndTakesTheWindows)
         ZAF_SERVICE_MANAGER services;
         EXPECT_EQ(UIW_WINDOW::windowManager->Title(), "On-Line Registration");
         EXPECT_EQ(UIW_WINDOW::windowManager->GetExitFunction(), &ConfirmExit);
-        EXPECT_NE(UI_ERROR_SYSTEM::errorSystem, nullptr);
-        EXPECT_EQ(UIW_WINDOW::defaultStorage, resourceStore);
         services.Add(new ZAF_DIRECTORY_SERVICE);
         EXPECT_EQ(services.FindService("ZAF_DIRECTORY_SERVICE"), services.FindService(3101));
         auto* window = new UIW_WINDOW("COUNTRY");
@@ -84,7 +82,12 @@ TEST(ApplicationTest, MissingOrDefectiveStoresAreCriticalErrors)
     ZAF_SERVICE_MANAGER services;
     ScriptedUser user;
     user.answer("Error", "OK").answer("Error!", "OK");
-    EXPECT_THROW(ZAF_DIRECTORY_SERVICE(), CriticalError);
+    EXPECT_EQ(RunGuarded(*application(),
+                         [](UI_APPLICATION&) {
+                             ZAF_DIRECTORY_SERVICE directory;
+                             return 0;
+                         }),
+              criticalErrorExitCode);
     EXPECT_EQ(RunGuarded(*application(),
                          [](UI_APPLICATION&) {
                              UIW_WINDOW window("NO_SUCH_WINDOW");
@@ -98,7 +101,8 @@ TEST(ApplicationTest, MissingOrDefectiveStoresAreCriticalErrors)
     EXPECT_EQ(counter.beeps, 2);
 }
 
-// The program as a user starts it, from another working directory.
+// The program as a user starts it: the store is looked for in the working directory, the
+// program's directory, then the folders of ZINC_PATH; the first one found is the one used.
 TEST(ProgramTest, FindsItsStoreInItsDirectoryOrThroughZincPathOrExitsWithMinusOne)
 {
     testsupport::TestWorld world;
@@ -126,10 +130,12 @@ TEST(ProgramTest, FindsItsStoreInItsDirectoryOrThroughZincPathOrExitsWithMinusOn
     EXPECT_EQ(world.readFile(world.programDir() / "rdate"), "1/1/1") << "rdate is not looked at";
     const fs::path store = fs::path(testsupport::binaryDirectory()) / "ROBJECTS.DAT";
     fs::copy_file(store, zinc / "ROBJECTS.DAT");
-    EXPECT_EQ(run(QString::fromStdString("/nowhere;" + zinc.string())), 0);
-    fs::remove(zinc / "ROBJECTS.DAT");
-    fs::copy_file(store, world.programDir() / "ROBJECTS.DAT");
-    EXPECT_EQ(run(""), 0);
+    const QString zincPath = QString::fromStdString("/nowhere;" + zinc.string());
+    EXPECT_EQ(run(zincPath), 0);
+    world.writeFile(world.programDir() / "ROBJECTS.DAT", "not a store");
+    EXPECT_EQ(run(zincPath), 255) << "the program's directory comes before ZINC_PATH";
+    fs::copy_file(store, world.root() / "ROBJECTS.DAT");
+    EXPECT_EQ(run(zincPath), 0) << "the working directory comes first";
 }
 
 } // namespace

@@ -12,28 +12,9 @@ namespace {
 const char* const windowNames[] = {"COUNTRY", "METHOD", "DATA_WINDOW", "DIALING_CONFIGURE",
                                    "STATUS_WINDOW"};
 
-TEST(SearchPathTest, WorkingAndProgramDirectoryThenZincPathThenPath)
-{
-    EXPECT_THAT(UI_PATH::SplitList("/a;/b:/c;;/d"), ElementsAre("/a", "/b", "/c", "/d"));
-    testsupport::TestWorld world;
-    const fs::path zinc = world.root() / "zinc";
-    testsupport::ScopedEnv env("ZINC_PATH", zinc.string() + ";/nowhere");
-    UI_PATH path;
-    ASSERT_GE(path.Directories().size(), 4u);
-    EXPECT_EQ(path.Entry(0), fs::current_path().string());
-    EXPECT_EQ(path.Entry(1), fs::path(REGISTER_EXECUTABLE).parent_path().string());
-    EXPECT_EQ(path.Entry(2), zinc.string());
-    EXPECT_EQ(path.Entry(3), "/nowhere");
-    world.writeFile(zinc / "ROBJECTS.DAT", "zinc");
-    world.writeFile(world.programDir() / "ROBJECTS.DAT", "program");
-    EXPECT_EQ(UI_PATH({world.programDir().string(), zinc.string()}).Find("ROBJECTS.DAT"),
-              (world.programDir() / "ROBJECTS.DAT").string())
-        << "the first directory that holds the file wins";
-    EXPECT_EQ(UI_PATH({"/nowhere"}).Find("ROBJECTS.DAT"), "");
-}
-
 TEST(FrameworkTest, StoreRefusesFilesItCannotUse)
 {
+    EXPECT_THAT(UI_PATH::SplitList("/a;/b:/c;;/d"), ElementsAre("/a", "/b", "/c", "/d"));
     testsupport::GuiWorld world;
     const fs::path dir = world.files().programDir();
     EXPECT_NE(ResourceStore("ROBJECTS.DAT", UI_PATH({"/nowhere"})).Error(), 0);
