@@ -11,9 +11,13 @@
 #include <QRadioButton>
 
 #include <climits>
+#include <cstring>
 #include <random>
 
+#include <fcntl.h>
 #include <sys/inotify.h>
+#include <termios.h>
+#include <unistd.h>
 
 using modemtest::ModemSimulator;
 using testing::ElementsAre;
@@ -37,26 +41,88 @@ void lengthenDialCommand(RegistrationSettings& settings, std::size_t numberLengt
     settings.PhoneNumber = std::string(numberLength, '5');
 }
 
+TEST(SerialTest, ReadsNeverBlockAndTheLineIsRestoredWhenThePortCloses)
+{
+    testsupport::TestWorld world;
+    ModemSimulator modem(world, 2);
+    int line = ::open((world.windowsDir() / "dosdevices/com2").c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(line, 0);
+    termios cooked{}; // a line in cooked mode with echo, as a terminal left it
+    ASSERT_EQ(tcgetattr(line, &cooked), 0);
+    cooked.c_lflag |= ECHO | ICANON;
+    cfsetospeed(&cooked, B9600);
+    ASSERT_EQ(tcsetattr(line, TCSANOW, &cooked), 0);
+    {
+        GFComWin32 link(1, 4096, 2048, 0);
+        GFSerial port(&link);
+        EXPECT_EQ(GFLineStatus(&port).SetHandShake(4, 12), 0);
+        EXPECT_EQ(GFDataFormat(&port).SetUp(57600, 'N', 8, 1), 0);
+        termios open{};
+        ASSERT_EQ(tcgetattr(line, &open), 0);
+        EXPECT_FALSE(open.c_lflag & (ECHO | ICANON));
+        EXPECT_EQ(cfgetospeed(&open), B57600);
+        EXPECT_TRUE(link.Current().c_cflag & CRTSCTS);
+        EXPECT_EQ(link.Current().c_cflag & (CSIZE | PARENB | CSTOPB), static_cast<tcflag_t>(CS8));
+        auto command = [&](const char* text) {
+            port.PutString(reinterpret_cast<const unsigned char*>(text), GFSerial::commandLine);
+            port.WaitReadable(1000);
+            usleep(100000);
+        };
+        unsigned char buffer[16];
+        std::memset(buffer, 'x', sizeof buffer);
+        EXPECT_EQ(port.GetString(buffer, sizeof buffer, -1, 0), 0u) << "nothing there: at once";
+        EXPECT_EQ(buffer[0], '\0');
+        command("ATE1");
+        std::memset(buffer, 'x', sizeof buffer);
+        // Room 5 takes 4 bytes and the terminator; the rest waits for the next call.
+        EXPECT_EQ(port.GetString(buffer, 5, -1, 0), 4u);
+        EXPECT_EQ(buffer[5], 'x') << "nothing written beyond the room given";
+        EXPECT_EQ(port.GetString(buffer + 4, sizeof buffer - 4, -1, 0), 7u);
+        EXPECT_STREQ(reinterpret_cast<char*>(buffer), "ATE1\r\r\nOK\r\n");
+        command("AT");
+        EXPECT_EQ(port.GetString(buffer, 0, -1, 0), 0u);
+        EXPECT_EQ(buffer[0], 'A') << "no room: nothing touched";
+        EXPECT_EQ(port.GetString(buffer, 1, -1, 0), 0u);
+        EXPECT_EQ(buffer[0], '\0') << "room for the terminator only";
+        EXPECT_EQ(port.GetString(buffer, sizeof buffer, -1, 0), 9u);
+    }
+    termios after{};
+    ASSERT_EQ(tcgetattr(line, &after), 0);
+    EXPECT_TRUE(after.c_lflag & ECHO && after.c_lflag & ICANON);
+    EXPECT_EQ(cfgetospeed(&after), B9600);
+    EXPECT_FALSE(after.c_cflag & CRTSCTS);
+    ::close(line);
+}
+
 TEST(DialCommandTest, ComposedFromTheSettingsAndRefusedNeverCutWhenTooLong)
 {
-    const std::tuple<int, const char*, int, const char*> cases[] = {{0, "", 0, "ATDT"},
-                                                                    {1, "", 0, "ATDP"},
-                                                                    {0, "9,", 1, "ATDT9,,,*77,,"},
-                                                                    {1, "", 1, "ATDP1177,,"}};
+    const std::tuple<int, const char*, int, const char*> cases[] = {
+        {0, "", 0, "ATDT"}, {1, "", 1, "ATDP1177,,"}, {0, "9,", 1, "ATDT9,,,*77,,"}};
     for (const auto& [mode, outside, callWaiting, command] : cases) {
         RegistrationSettings settings = modemtest::defaultSettings();
-        settings.Mode = mode;
-        settings.OutsideNumber = outside;
-        settings.CallWaiting = callWaiting;
+        std::tie(settings.Mode, settings.OutsideNumber, settings.CallWaiting) =
+            std::tuple(mode, outside, callWaiting);
         EXPECT_EQ(modem::composeDialCommand(settings), command + number) << command;
     }
     RegistrationSettings settings = modemtest::defaultSettings();
     lengthenDialCommand(settings, 24);
-    ASSERT_TRUE(modem::composeDialCommand(settings));
-    EXPECT_EQ(modem::composeDialCommand(settings)->size(), 251u);
+    EXPECT_EQ(modem::composeDialCommand(settings).value_or("").size(), 251u);
     lengthenDialCommand(settings, 25);
     EXPECT_FALSE(modem::composeDialCommand(settings));
-    EXPECT_STREQ(modem::transferStatusMessage(-913), "Transfer Failed - Unknown error");
+    const std::pair<int, const char*> messages[] = {{0, "Transfer completed"},
+                                                    {-903, "File read error"},
+                                                    {-907, "Too many retries"},
+                                                    {-908, "Too many errors"},
+                                                    {-914, "Remote canceled"},
+                                                    {-927, "File engine not created"},
+                                                    {-928, "File transfer protocol error"},
+                                                    {-931, "General transfer error"},
+                                                    {-932, "Sent no Files"},
+                                                    {-913, "Unknown error"},
+                                                    {1, "Unknown error"}};
+    for (auto [status, text] : messages)
+        EXPECT_EQ(modem::transferStatusMessage(status),
+                  std::string(status ? "Transfer Failed - " : "") + text);
     const std::pair<const char*, long> prefixes[] = {{"  12", 12},
                                                      {"+7", 7},
                                                      {"-5", -5},
@@ -88,105 +154,12 @@ protected:
     {
         return modem::DialUpCall(settings, (world.files().programDir() / file).c_str());
     }
-    std::string lastCommand(const ModemSimulator& modem)
-    {
-        auto commands = modem.commands();
-        return commands.empty() ? "(none)" : commands.back();
-    }
 
     testsupport::GuiWorld world;
     testsupport::FakeClock clock;
     modemtest::WatchingDesktop desktop{&clock};
     RegistrationSettings& settings = programRecord.settings;
 };
-
-TEST_F(ModemTest, NoDeviceOrASilentOneIsNoModem)
-{
-    {
-        modemtest::blockOtherPorts(world.files(), {});
-        ScriptedUser user; // no window may ask anything
-        EXPECT_EQ(call(), modem::PortError);
-        ASSERT_NE(ui::CurrentStatusWindow(), nullptr);
-        EXPECT_EQ(ui::CurrentStatusWindow()->Title(), "Initializing modem");
-    }
-    fs::remove(world.files().windowsDir() / "dosdevices/com5");
-    ModemSimulator modem(world.files(), comPort, {"--mute"});
-    ScriptedUser user;
-    std::uint32_t start = clock.now();
-    EXPECT_EQ(call(), modem::NoModem);
-    EXPECT_GE(clock.now() - start, 2 * 2000u) << "two attempts of two seconds each";
-}
-
-TEST_F(ModemTest, TheInitialisationIsTriedTwiceAndTheWindowsChoicesMakeTheDialCommand)
-{
-    const std::string dial = "ATDT" + number;
-    const std::tuple<const char*, std::vector<std::string>, std::vector<std::string>> cases[] = {
-        {"AT&B1", {"--ignore", "ATZ"}, {"ATE1Q0V1", "ATZ", "ATZ", "ATX4", dial}},
-        {"", {}, {"ATE1Q0V1", "ATZ", "ATX4", dial}}};
-    for (const auto& [initString2, options, commands] : cases) {
-        settings.InitString = "ATZ";
-        settings.InitString2 = initString2;
-        std::vector<std::string> all = options;
-        all.insert(all.end(), {"--script", "BUSY"});
-        ModemSimulator modem(world.files(), comPort, all);
-        ScriptedUser user;
-        user.press(dialing, ui::OK_EVENT);
-        EXPECT_EQ(call(), modem::Busy) << initString2;
-        EXPECT_EQ(modem.commands(), commands) << initString2;
-    }
-    settings = modemtest::defaultSettings();
-    settings.ComPort = comPort;
-    settings.CallWaiting = 1;
-    ModemSimulator modem(world.files(), comPort, {"--script", "BUSY"});
-    ScriptedUser user;
-    user.type(dialing, "PREFIX", "9").choose(dialing, "PULSE").press(dialing, ui::OK_EVENT);
-    EXPECT_EQ(call(), modem::Busy);
-    EXPECT_EQ(lastCommand(modem), "ATDP9,,,1177,," + number);
-    EXPECT_EQ(settings.Mode, 1);
-    EXPECT_EQ(settings.OutsideNumber.str(), "9,");
-}
-
-TEST_F(ModemTest, NothingIsDialedWithoutTheFileAConfirmationOrRoomForTheCommand)
-{
-    {
-        ModemSimulator modem(world.files(), comPort);
-        ScriptedUser user; // no dialing window: the missing file ends the call before it
-        EXPECT_EQ(call("missing"), modem::NoInfoFile);
-        EXPECT_EQ(modem.commands(), std::vector(initialised.begin(), initialised.end() - 1));
-    }
-    {
-        ModemSimulator modem(world.files(), comPort);
-        ScriptedUser user;
-        user.closeByTitleBar(dialing);
-        EXPECT_EQ(call(), modem::Cancelled);
-        EXPECT_TRUE(user.finished());
-        EXPECT_EQ(modem.commands(), initialised) << "nothing dialed, nothing hung up";
-    }
-    lengthenDialCommand(settings, 25);
-    ModemSimulator modem(world.files(), comPort);
-    ScriptedUser user;
-    user.press(dialing, ui::OK_EVENT);
-    EXPECT_EQ(call(), modem::ModemError);
-    EXPECT_EQ(modem.commands(), initialised);
-}
-
-TEST_F(ModemTest, AReceiverThatNeverAnswersIsTooManyRetriesAndMustBeHungUp)
-{
-    modemtest::QuickTiming timing;
-    GFYmodem::defaultTiming() = {300, 100, 2};
-    ModemSimulator modem(world.files(), comPort, {"--no-receiver"});
-    GFComWin32 link(comPort - 1, 4096, 2048, 0);
-    GFSerial port(&link);
-    int hangUp = -1;
-    std::string file = programDirectory + "/oldinfo";
-    EXPECT_EQ(modem::SendInformation(port, ("ATDT" + number).c_str(), file.c_str(), hangUp),
-              modem::TransferFailed);
-    EXPECT_EQ(hangUp, 1);
-    ASSERT_NE(ui::CurrentStatusWindow(), nullptr);
-    EXPECT_EQ(ui::CurrentStatusWindow()->Title(), "Sending Data");
-    EXPECT_EQ(ui::CurrentStatusWindow()->Get(3)->DataGet(), "Transfer Failed - Too many retries");
-    EXPECT_EQ(world.files().readFile("oldinfo"), modemtest::sampleInformationFile() + "\r\n0");
-}
 
 TEST_F(ModemTest, TheDialingWindow)
 {
@@ -246,11 +219,43 @@ TEST_F(ModemTest, TheDialingWindow)
     EXPECT_THAT(testsupport::boxesSeen(user), ElementsAre(asked, asked));
 }
 
+TEST_F(ModemTest, NothingIsDialedWithoutTheFileAConfirmationOrRoomForTheCommand)
+{
+    // A modem that ignores ATZ: the initialisation is tried twice, without its second string.
+    ModemSimulator modem(world.files(), comPort, {"--ignore", "ATZ"});
+    settings.InitString = "ATZ";
+    std::vector<std::string> sent = {"ATE1Q0V1", "ATZ", "ATZ"};
+    {
+        ScriptedUser user; // no dialing window: the missing file ends the call before it
+        EXPECT_EQ(call("missing"), modem::NoInfoFile);
+        EXPECT_EQ(modem.commands(), sent);
+    }
+    settings.InitString = initialised[1];
+    settings.InitString2 = "";
+    {
+        ScriptedUser user;
+        user.closeByTitleBar(dialing);
+        EXPECT_EQ(call(), modem::Cancelled);
+        EXPECT_TRUE(user.finished());
+        sent.insert(sent.end(), {"ATE1Q0V1", initialised[1], "ATX4"});
+        EXPECT_EQ(modem.commands(), sent) << "nothing dialed, nothing hung up";
+    }
+    settings.InitString2 = initialised[2];
+    lengthenDialCommand(settings, 25);
+    ScriptedUser user;
+    user.press(dialing, ui::OK_EVENT);
+    EXPECT_EQ(call(), modem::ModemError);
+    sent.insert(sent.end(), initialised.begin(), initialised.end());
+    EXPECT_EQ(modem.commands(), sent);
+}
+
 TEST_F(ModemTest, ARegistrationThroughBusyLinesAsTheModemHearsItAndTheServerGetsIt)
 {
     // No port configured: the search finds the modem. Seven busy lines (four waits, the
     // question, two more waits), then the call that sends every byte value in long blocks.
+    // The sixth call is dialed with pulse and the prefix 9, which the later calls keep.
     settings.ComPort = 0;
+    settings.CallWaiting = 1;
     std::mt19937 random(1);
     std::string contents = "+++\x18\x18\x06\x15\x04";
     while (contents.size() < 3000)
@@ -261,11 +266,15 @@ TEST_F(ModemTest, ARegistrationThroughBusyLinesAsTheModemHearsItAndTheServerGets
     ScriptedUser user;
     std::vector<std::string> commands = {"ATE1Q0V1"}; // the search's test
     for (int call = 0; call < 8; ++call) {
+        if (call == 5)
+            user.type(dialing, "PREFIX", "9").choose(dialing, "PULSE");
         user.press(dialing, ui::OK_EVENT);
         if (call == 4)
             user.answer("Try Again?", "Yes");
         commands.insert(commands.end(), initialised.begin(), initialised.end());
-        commands.push_back("ATDT" + number);
+        commands.push_back(call < 5    ? "ATDT*77,," + number
+                           : call == 5 ? "ATDP9,,,1177,," + number
+                                       : "ATDT9,,,*77,," + number);
     }
     commands.insert(commands.end(), {"+++", "ATH", "ATH"});
 
@@ -303,23 +312,12 @@ TEST_F(ModemTest, ARegistrationThroughBusyLinesAsTheModemHearsItAndTheServerGets
                             wait + "1 more try.", wait + "4 more tries.", wait + "3 more tries."));
 }
 
-// Points the other COM ports at plain files, which cannot be ports, and returns the order in
-// which search() opened them.
-std::vector<int> portsOpenedBy(const testsupport::TestWorld& world, std::vector<int> except,
+// The order in which search() opened the COM ports that blockOtherPorts made plain files.
+std::vector<int> portsOpenedBy(const testsupport::TestWorld& world,
                                const std::function<void()>& search)
 {
-    fs::path devices = world.root() / "devices";
-    fs::create_directories(devices);
-    for (int port = 1; port <= 9; ++port) {
-        std::string name = std::to_string(port), link = "com" + name;
-        if (std::find(except.begin(), except.end(), port) == except.end()) {
-            world.writeFile(devices / name, "");
-            fs::remove(world.windowsDir() / "dosdevices" / link);
-            fs::create_symlink(devices / name, world.windowsDir() / "dosdevices" / link);
-        }
-    }
     int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    ::inotify_add_watch(watch, devices.c_str(), IN_OPEN);
+    ::inotify_add_watch(watch, (world.root() / "devices").c_str(), IN_OPEN);
     search();
     std::vector<int> opened;
     alignas(inotify_event) char buffer[8192];
@@ -340,23 +338,28 @@ TEST_F(ModemTest, TheSearchTriesTheConfiguredPortThenNineDownToOneAndAsksWhenNon
     settings.ComPort = 3;
     settings.IRQ = 4;
     {
-        ModemSimulator modem(world.files(), comPort);
+        // COM9 answers nothing: its test is tried twice, two seconds each.
+        ModemSimulator modem(world.files(), comPort), mute(world.files(), 9, {"--mute"});
         ScriptedUser user;
+        std::uint32_t start = clock.now();
         auto search = [&] {
             EXPECT_EQ(modem::FindModem(settings), 1);
         };
-        EXPECT_THAT(portsOpenedBy(world.files(), {comPort}, search), ElementsAre(3, 9, 8, 7, 6));
+        EXPECT_THAT(portsOpenedBy(world.files(), search), ElementsAre(3, 8, 7, 6));
+        EXPECT_GE(clock.now() - start, 2 * 2000u);
         EXPECT_EQ(settings.ComPort, comPort);
         EXPECT_EQ(settings.IRQ, 0);
         EXPECT_THAT(modem.commands(), ElementsAre("ATE1Q0V1"));
     }
+    modemtest::blockOtherPorts(world.files(), {});
+    EXPECT_EQ(call(), modem::PortError);
     settings.ComPort = 3;
     ScriptedUser user;
     user.answer("No Modem", "Yes").answer("No Modem", "No");
     auto retry = [&] {
         EXPECT_EQ(modem::runRetryDriver(settings), 0);
     };
-    EXPECT_THAT(portsOpenedBy(world.files(), {}, retry),
+    EXPECT_THAT(portsOpenedBy(world.files(), retry),
                 ElementsAre(3, 9, 8, 7, 6, 5, 4, 2, 1, 9, 8, 7, 6, 5, 4, 3, 2, 1));
     EXPECT_EQ(settings.ComPort, 0) << "searched again without the port configured";
     const std::string asked =

@@ -8,12 +8,8 @@
 #include <QWidget>
 
 #include <fstream>
-#include <tuple>
 #include <thread>
-
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -63,53 +59,6 @@ std::vector<std::string> ModemSimulator::commands() const
     return lines;
 }
 
-TestLine::TestLine(const testsupport::TestWorld& world, int comPort)
-{
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_master < 0 || ::grantpt(m_master) < 0 || ::unlockpt(m_master) < 0)
-        throw std::runtime_error("posix_openpt");
-    std::string slave = ::ptsname(m_master);
-    // Kept open so that the line lives between the program's opens of its port.
-    m_slave = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    termios settings{};
-    ::tcgetattr(m_slave, &settings);
-    ::cfmakeraw(&settings);
-    ::tcsetattr(m_slave, TCSANOW, &settings);
-    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    fs::path link = world.windowsDir() / "dosdevices" / ("com" + std::to_string(comPort));
-    fs::create_directories(link.parent_path());
-    fs::create_symlink(slave, link);
-}
-
-TestLine::~TestLine()
-{
-    ::close(m_slave);
-    ::close(m_master);
-}
-
-std::string TestLine::take()
-{
-    std::string bytes;
-    char chunk[4096];
-    for (;;) {
-        ssize_t count = ::read(m_master, chunk, sizeof chunk);
-        if (count <= 0)
-            return bytes;
-        bytes.append(chunk, static_cast<std::size_t>(count));
-    }
-}
-
-void TestLine::put(std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        ssize_t count = ::write(m_master, bytes.data(), bytes.size());
-        if (count < 0 && errno != EAGAIN && errno != EINTR)
-            throw std::runtime_error("write to the test line");
-        if (count > 0)
-            bytes.remove_prefix(static_cast<std::size_t>(count));
-    }
-}
-
 WatchingDesktop::WatchingDesktop(const testsupport::FakeClock* clock)
     : m_previous(&platform::desktop()), m_clock(clock), m_lastFake(clock ? clock->now() : 0),
       m_lastReal(std::chrono::steady_clock::now())
@@ -134,8 +83,6 @@ void WatchingDesktop::pumpMessages(std::uint32_t)
             m_statusTicks.push_back(m_clock ? m_clock->now() : 0);
         }
     }
-    if (onPump)
-        onPump();
     // Part of the time the test clock moved since the last pump must pass in real time, except
     // while a busy line is waited out: nothing talks on the line then.
     bool busyWait = !m_statusTexts.empty() && m_statusTexts.back().starts_with("The Line is Busy");
@@ -172,15 +119,15 @@ std::string sampleInformationFile()
 
 void blockOtherPorts(const testsupport::TestWorld& world, std::vector<int> except)
 {
-    fs::path folder = world.windowsDir() / "dosdevices";
-    fs::create_directories(folder);
+    fs::create_directories(world.windowsDir() / "dosdevices");
     for (int port = 1; port <= 9; ++port) {
-        if (std::find(except.begin(), except.end(), port) != except.end())
-            continue;
-        fs::path entry = folder / ("com" + std::to_string(port));
-        std::error_code error;
-        fs::remove(entry, error);
-        fs::create_symlink(world.root() / ("no-device-" + std::to_string(port)), entry);
+        std::string name = std::to_string(port);
+        fs::path entry = world.windowsDir() / "dosdevices" / ("com" + name);
+        if (std::find(except.begin(), except.end(), port) == except.end()) {
+            world.writeFile(world.root() / "devices" / name, "");
+            fs::remove(entry);
+            fs::create_symlink(world.root() / "devices" / name, entry);
+        }
     }
 }
 
