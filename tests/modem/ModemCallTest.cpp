@@ -61,8 +61,7 @@ TEST(SerialTest, ReadsNeverBlockAndTheLineIsRestoredWhenThePortCloses)
         ASSERT_EQ(tcgetattr(line, &open), 0);
         EXPECT_FALSE(open.c_lflag & (ECHO | ICANON));
         EXPECT_EQ(cfgetospeed(&open), B57600);
-        EXPECT_TRUE(link.Current().c_cflag & CRTSCTS);
-        EXPECT_EQ(link.Current().c_cflag & (CSIZE | PARENB | CSTOPB), static_cast<tcflag_t>(CS8));
+        EXPECT_EQ(open.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t(CS8 | CRTSCTS));
         auto command = [&](const char* text) {
             port.PutString(reinterpret_cast<const unsigned char*>(text), GFSerial::commandLine);
             port.WaitReadable(1000);
@@ -88,9 +87,8 @@ TEST(SerialTest, ReadsNeverBlockAndTheLineIsRestoredWhenThePortCloses)
     }
     termios after{};
     ASSERT_EQ(tcgetattr(line, &after), 0);
-    EXPECT_TRUE(after.c_lflag & ECHO && after.c_lflag & ICANON);
+    EXPECT_TRUE(after.c_lflag & ECHO && after.c_lflag & ICANON && !(after.c_cflag & CRTSCTS));
     EXPECT_EQ(cfgetospeed(&after), B9600);
-    EXPECT_FALSE(after.c_cflag & CRTSCTS);
     ::close(line);
 }
 
@@ -163,38 +161,7 @@ protected:
 
 TEST_F(ModemTest, TheDialingWindow)
 {
-    auto run = [&](ScriptedUser& user) {
-        ui::RunWindowModal(new DialingConfigureWindow(settings));
-        EXPECT_TRUE(user.finished());
-    };
-    // A confirmed prefix becomes the outside number; one that is no number leaves it.
-    const std::tuple<std::string, const char*, std::string, long> cases[] = {
-        {"9", "", "9,", 9},
-        {"*70", "8,", "8,", 0},
-        {std::string(80, '9'), "", std::string(73, '9') + ",", LONG_MAX}};
-    for (const auto& [typed, before, after, value] : cases) {
-        settings.OutsideNumber = before;
-        ScriptedUser user;
-        user.type(dialing, "PREFIX", QString::fromStdString(typed)).press(dialing, ui::OK_EVENT);
-        run(user);
-        EXPECT_EQ(settings.OutsideNumber.str(), after) << typed;
-        EXPECT_EQ(modem::outsidePrefixValue(), value) << typed;
-        EXPECT_EQ(registrationCancelled, 0) << typed;
-    }
-    // Every window starts at tone, whatever was chosen before; Mode is left to the call.
-    settings.Mode = 1;
-    for (bool pulse : {true, false}) {
-        ScriptedUser user;
-        user.inspect(dialing, [](QWidget* shown) {
-            EXPECT_TRUE(shown->findChild<QRadioButton*>("TONE")->isChecked());
-        });
-        if (pulse)
-            user.choose(dialing, "PULSE");
-        run(user.press(dialing, ui::OK_EVENT));
-        EXPECT_EQ(modem::pulseDialingChosen(), pulse);
-    }
-    EXPECT_EQ(settings.Mode, 1);
-    // Cancel asks first; No keeps the window as it was.
+    // Cancel asks first; No keeps the window as it was, Yes closes it with nothing changed.
     settings.OutsideNumber = "8,";
     ScriptedUser user;
     user.type(dialing, "PREFIX", "9")
@@ -208,15 +175,24 @@ TEST_F(ModemTest, TheDialingWindow)
                  })
         .press(dialing, ui::CANCEL_EVENT)
         .answer("Registration", "Yes");
-    run(user);
+    ui::RunWindowModal(new DialingConfigureWindow(settings));
+    EXPECT_TRUE(user.finished());
     EXPECT_EQ(registrationCancelled, 1);
-    EXPECT_EQ(settings.OutsideNumber.str(), "8,") << "nothing confirmed, nothing changed";
+    EXPECT_EQ(settings.OutsideNumber.str(), "8,");
     EXPECT_FALSE(modem::pulseDialingChosen());
     const std::string asked =
         "Registration | Completing this registration allows you to receive technical support."
         "\n\nThis program provides a way for you to register by using your modem or the mail."
         "\n\nAre you sure you want to cancel?";
     EXPECT_THAT(testsupport::boxesSeen(user), ElementsAre(asked, asked));
+    // Confirmed, the longest prefix there is room for becomes the outside number.
+    ScriptedUser confirming;
+    confirming.type(dialing, "PREFIX", QString(80, '9')).press(dialing, ui::OK_EVENT);
+    ui::RunWindowModal(new DialingConfigureWindow(settings));
+    EXPECT_TRUE(confirming.finished());
+    EXPECT_EQ(settings.OutsideNumber.str(), std::string(73, '9') + ",");
+    EXPECT_EQ(modem::outsidePrefixValue(), LONG_MAX);
+    EXPECT_EQ(registrationCancelled, 0);
 }
 
 TEST_F(ModemTest, NothingIsDialedWithoutTheFileAConfirmationOrRoomForTheCommand)

@@ -2,22 +2,16 @@
 // fake line: each write of the program is answered at once; time runs on the fake clock.
 
 #include "modem/ModemDialogue.h"
-#include "modem/Ymodem.h"
 #include "registrant/ProgramRecord.h"
 #include "tests/fuzz/FakeLine.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <random>
 
 using fuzz::line;
 
 namespace {
-
-constexpr char SOH = 0x01, STX = 0x02, EOT = 0x04, ACK = 0x06, NAK = 0x15, CAN = 0x18;
 
 // The peer gives reply to the first thing written, handed to the program readSize bytes a read.
 struct LineTest : ::testing::Test
@@ -108,108 +102,30 @@ TEST_F(LineTest, HangingUpEscapesThenHangsUpTwiceAtMostThreeTimes)
     }
 }
 
-// A frame as the receiver saw it; EOTs are numbered 1, 2, ...
-struct Frame
+TEST(YmodemTest, EachAnswerOfTheReceiver)
 {
-    char kind; // SOH, STX or EOT
-    int number;
-    std::string data;
-};
-
-// What rb answers: the first EOT is NAKed; block 0 with a name and the EOT's ACK are followed
-// by a request for the next thing.
-std::string standardAnswer(const Frame& frame)
-{
-    if (frame.kind == EOT)
-        return frame.number == 1 ? std::string(1, NAK) : std::string(1, ACK) + "C";
-    bool named = frame.number == 0 && !frame.data.empty() && frame.data[0] != '\0';
-    return std::string(1, ACK) + (named ? "C" : "");
-}
-
-// A YMODEM receiver played by the test: it answers each frame as `reply` says.
-struct YmodemTest : LineTest
-{
-    // Sends contents after the receiver's first bytes `start`.
-    int send(const std::string& start, const std::string& contents)
-    {
-        const auto path = std::filesystem::temp_directory_path() / "ymodem-test-payload";
-        std::ofstream(path, std::ios::binary) << contents;
-        frames.clear(), received.clear(), stray.clear();
-        line = {};
-        line.incoming = start;
-        line.onWrite = [this](std::string_view bytes) {
-            const char kind = bytes[0];
-            if (kind != SOH && kind != STX && kind != EOT) {
-                stray += bytes;
-                return;
-            }
-            int eots = int(std::count_if(frames.begin(), frames.end(),
-                                         [](const Frame& f) { return f.kind == EOT; }));
-            frames.push_back({kind, kind == EOT ? eots + 1 : (unsigned char)bytes[1],
-                              kind == EOT ? "" : std::string(bytes.substr(3, bytes.size() - 5))});
-            std::string r = reply ? reply(frames.back(), int(frames.size()) - 1)
-                                  : standardAnswer(frames.back());
-            if (r.find(ACK) != std::string::npos && kind != EOT && frames.back().number)
-                received += frames.back().data;
-            line.incoming += r;
-        };
-        GFYmodem ymodem(&port, nullptr);
-        ymodem.SetTiming({300, 300, 4});
-        int status = ymodem.Send(path.c_str());
-        repeats = ymodem.Repeats();
-        std::filesystem::remove(path);
-        return status;
-    }
-
-    std::function<std::string(const Frame&, int index)> reply;
-    std::vector<Frame> frames;
-    int repeats = 0;
-    std::string received; // the data of the accepted blocks, padding included
-    std::string stray;    // bytes that were no frame (the sender's CANs, say)
-};
-
-TEST_F(YmodemTest, AnswersToEachBlock)
-{
-    // Frame 0 is block 0, frames 1 to 3 the three long blocks of data, frame 4 the first EOT.
-    std::mt19937 random(7);
-    std::string contents(3000, '\0');
-    for (char& byte : contents)
-        byte = static_cast<char>(random() & 0xFF);
-    const std::string padded = contents + std::string(72, '\x1A'); // the last block padded
-    const std::string nak(1, NAK), cancel(2, CAN);
-    const std::tuple<const char*, int, std::string, int, int> cases[] = {
-        {"NAK sends the block again", 2, nak, 0, 1},
-        {"a repeated C sends the block again", 1, "C", 0, 1},
-        {"chatter before the ACK is no answer", 2, "\r\nxyz!" + std::string(1, ACK), 0, 0},
-        {"silence sends the block again", 3, "", 0, 1},
-        {"CAN CAN stops the transfer", 2, cancel, GFYmodem::remoteCancelled, 0},
-        {"one CAN alone is line noise", 2, std::string(1, CAN) + "x", 0, 1},
-        {"a block never acknowledged", -1, nak, GFYmodem::tooManyRetries, 4},
-        {"an EOT acknowledged at once", 4, std::string(1, ACK) + "C", 0, 0}};
-    for (const auto& [what, frame, otherwise, status, repeated] : cases) {
-        reply = [&](const Frame& f, int index) {
-            bool other = frame < 0 ? f.kind != EOT && f.number == 2 : index == frame;
-            return other ? otherwise : standardAnswer(f);
-        };
-        EXPECT_EQ(send("C", contents), status) << what;
+    // For 3000 bytes rb answers the start with C, block 0 with ACK C, the three long blocks with
+    // ACK, the EOT with NAK, the EOT again with ACK C and the empty block 0 with ACK: "25000150".
+    const std::tuple<const char*, const char*, const char*, int, int> cases[] = {
+        {"as rb answers", "", "25000150", GFYmodem::transferred, 0},
+        {"NAK sends the block again", "", "250100150", GFYmodem::transferred, 1},
+        {"C sends the block again", "", "252000150", GFYmodem::transferred, 1},
+        {"silence sends the block again", "", "250040150", GFYmodem::transferred, 1},
+        {"noise before the C is no answer", " 57600\r\n", "25000150", GFYmodem::transferred, 0},
+        {"CAN CAN stops the transfer", "", "2503", GFYmodem::remoteCancelled, 0},
+        {"a block never acknowledged", "", "2501111111111", GFYmodem::tooManyRetries, 10},
+        {"the C of CONNECT is no request", "CONNECT 57600\r\n", "4", GFYmodem::tooManyRetries, 0},
+        {"XMODEM's NAK asks for checksums", "\25\25", "1", GFYmodem::protocolError, 0}};
+    for (const auto& [what, before, answers, status, repeated] : cases) {
+        fuzz::FakeWorld world;
+        fuzz::Receiver receiver;
+        receiver.answers = answers;
+        int repeats = -1;
+        EXPECT_EQ(receiver.transfer(3000, repeats, before), status) << what;
         EXPECT_EQ(repeats, repeated) << what;
-        EXPECT_EQ(received == padded, status == 0) << what;
-        EXPECT_EQ(stray.find(cancel) != std::string::npos, status == GFYmodem::tooManyRetries)
+        EXPECT_EQ(receiver.cancelled && !receiver.weCancelled,
+                  status == GFYmodem::tooManyRetries || status == GFYmodem::protocolError)
             << what << ": a listening receiver is told";
-        EXPECT_TRUE(status != GFYmodem::remoteCancelled || frames.size() == 3u)
-            << "nothing is sent after the cancel";
-    }
-    // Only a C at the end of what came starts the transfer.
-    const std::pair<std::string, int> starts[] = {
-        {" 57600\r\nC", 0},
-        {"CONNECT 57600\r\n", GFYmodem::tooManyRetries}, // the C of CONNECT is no request
-        {std::string(2, CAN), GFYmodem::remoteCancelled},
-        {std::string(3, NAK), GFYmodem::protocolError}}; // XMODEM asking for checksums
-    reply = nullptr;
-    for (const auto& [start, status] : starts) {
-        EXPECT_EQ(send(start, "registrant"), status) << start;
-        EXPECT_EQ(frames.empty(), status != 0) << start;
-        EXPECT_EQ(received.substr(0, 10) == "registrant", status == 0) << start;
     }
 }
 
