@@ -110,13 +110,6 @@ RegistrationSettings defaultSettings()
     return s;
 }
 
-std::string sampleInformationFile()
-{
-    return "\r\nAnn\r\nSmith\r\n1 Main St\r\nSpringfield\r\nIL\r\n62701\r\n(217) 555-0100\r\n"
-           "USA\r\nann@example.com\r\n123456\r\nCorner Store\r\nGift\r\n6/15/2024\r\n6.993\r\n"
-           "OS: Unknown\r\nPantrix Morsels\r\n1";
-}
-
 void blockOtherPorts(const testsupport::TestWorld& world, std::vector<int> except)
 {
     fs::create_directories(world.windowsDir() / "dosdevices");

@@ -65,9 +65,6 @@ private:
 // The settings that ReadSettings gives without any modem keys in REGISTER.INI.
 RegistrationSettings defaultSettings();
 
-// An information file as the registrant form writes it.
-std::string sampleInformationFile();
-
 // Points COM ports 1 to 9, except those named, at plain files in root()/devices, which cannot
 // be ports.
 void blockOtherPorts(const testsupport::TestWorld& world, std::vector<int> except);
