@@ -27,6 +27,10 @@ constexpr int comPort = 5;
 const QString dialing = QStringLiteral("DIALING_CONFIGURE");
 const std::string number = modemtest::defaultSettings().PhoneNumber.str();
 const std::vector<std::string> initialised = {"ATE1Q0V1", "AT&FE1Q0V1&C1&D2S0=0", "AT&B1", "ATX4"};
+const std::string cancel =
+    "Registration | Completing this registration allows you to receive technical support.\n\nThis "
+    "program provides a way for you to register by using your modem or the mail.\n\nAre you "
+    "sure you want to cancel?";
 
 // Settings whose dial command has 227 characters before the number.
 void lengthenDialCommand(RegistrationSettings& settings, std::size_t numberLength)
@@ -133,7 +137,7 @@ protected:
     RegistrationSettings& settings = programRecord.settings;
 };
 
-TEST_F(ModemTest, NothingIsDialedWithoutTheFileAConfirmationOrRoomForTheCommand)
+TEST_F(ModemTest, NothingIsDialedWithoutTheFileOrRoomForTheCommand)
 {
     // A modem that ignores ATZ: the initialisation is tried twice, without its second string.
     ModemSimulator modem(world.files(), comPort, {"--ignore", "ATZ"});
@@ -146,41 +150,13 @@ TEST_F(ModemTest, NothingIsDialedWithoutTheFileAConfirmationOrRoomForTheCommand)
     }
     settings.InitString = initialised[1];
     settings.InitString2 = "";
-    {
-        // Cancel asks first; No keeps the window as it was, Yes closes it with nothing changed.
-        settings.OutsideNumber = "8,";
-        ScriptedUser user;
-        user.type(dialing, "PREFIX", "9")
-            .choose(dialing, "PULSE")
-            .press(dialing, ui::CANCEL_EVENT)
-            .answer("Registration", "No")
-            .inspect(dialing,
-                     [](QWidget* shown) {
-                         EXPECT_EQ(ScriptedUser::fieldText(shown, "PREFIX"), "9");
-                         EXPECT_TRUE(shown->findChild<QRadioButton*>("PULSE")->isChecked());
-                     })
-            .press(dialing, ui::CANCEL_EVENT)
-            .answer("Registration", "Yes");
-        EXPECT_EQ(call(), modem::Cancelled);
-        EXPECT_TRUE(user.finished());
-        EXPECT_EQ(settings.OutsideNumber.str(), "8,");
-        EXPECT_FALSE(modem::pulseDialingChosen());
-        const std::string asked =
-            "Registration | Completing this registration allows you to receive technical "
-            "support.\n\nThis program provides a way for you to register by using your modem or "
-            "the mail.\n\nAre you sure you want to cancel?";
-        EXPECT_THAT(testsupport::boxesSeen(user), ElementsAre(asked, asked));
-        sent.insert(sent.end(), {"ATE1Q0V1", initialised[1], "ATX4"});
-        EXPECT_EQ(modem.commands(), sent) << "nothing dialed, nothing hung up";
-    }
-    settings.InitString2 = initialised[2];
     lengthenDialCommand(settings, 25);
     ScriptedUser user; // the longest prefix there is room for
     user.type(dialing, "PREFIX", QString(80, '9')).press(dialing, ui::OK_EVENT);
     EXPECT_EQ(call(), modem::ModemError);
     EXPECT_EQ(settings.OutsideNumber.str(), std::string(73, '9') + ",");
     EXPECT_EQ(modem::outsidePrefixValue(), LONG_MAX);
-    sent.insert(sent.end(), initialised.begin(), initialised.end());
+    sent.insert(sent.end(), {"ATE1Q0V1", initialised[1], "ATX4"});
     EXPECT_EQ(modem.commands(), sent);
 }
 
@@ -312,7 +288,19 @@ TEST_F(ModemTest, EachFailureIsPutToTheUser)
     for (const char* title : {"No Answer", "No Carrier", "Other Errors", "No Dialtone?"})
         user.press(dialing, ui::OK_EVENT).answer(title, "Yes");
     user.press(dialing, ui::OK_EVENT).answer("Other Errors", "Yes");
-    user.closeByTitleBar(dialing); // cancelled: the end, with no question
+    // Cancel asks first; No keeps the window as it was; Yes ends it all, with no question.
+    user.type(dialing, "PREFIX", "9")
+        .choose(dialing, "PULSE")
+        .press(dialing, ui::CANCEL_EVENT)
+        .answer("Registration", "No")
+        .inspect(dialing,
+                 [](QWidget* shown) {
+                     EXPECT_EQ(ScriptedUser::fieldText(shown, "PREFIX"), "9");
+                     EXPECT_TRUE(shown->findChild<QRadioButton*>("PULSE")->isChecked());
+                 })
+        .press(dialing, ui::CANCEL_EVENT)
+        .answer("Registration", "Yes");
+    settings.OutsideNumber = "8,";
 
     EXPECT_EQ(modem::runRetryDriver(settings), 0);
 
@@ -323,7 +311,10 @@ TEST_F(ModemTest, EachFailureIsPutToTheUser)
                             "Other Errors | Modem Dialing Error  Would you like to try again?",
                             "No Dialtone? | No dialtone detected.  Make sure the phone line is "
                             "connected\n to your computer.  Would you like to try again?",
-                            "Other Errors | Internal Error  Would you like to try again?"));
+                            "Other Errors | Internal Error  Would you like to try again?", cancel,
+                            cancel));
+    EXPECT_EQ(settings.OutsideNumber.str(), "8,");
+    EXPECT_FALSE(modem::pulseDialingChosen());
     auto commands = modem.commands();
     std::vector<std::string> tail = {"ATH", "ATH"};
     tail.insert(tail.end(), initialised.begin(), initialised.end());
