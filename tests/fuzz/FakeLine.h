@@ -1,9 +1,7 @@
 #pragma once
 
-// A scripted line for the modem targets: FakeLine.cpp defines the GFSerial calls of Serial.h in
-// place of the real port. The program reads what the far end sent, at most readSize bytes a
-// read, and what it writes goes to onWrite. With the fake clock and a quiet desktop no wait
-// costs real time.
+// A scripted line: FakeLine.cpp defines the GFSerial calls in place of the real port. The program
+// reads what the far end sent, readSize bytes a read at most; what it writes goes to onWrite.
 
 #include "modem/Serial.h"
 #include "modem/Ymodem.h"

@@ -1,6 +1,8 @@
 // Dial-up calls and whole modem registrations against the modem simulator, with lrzsz's rb as
 // the server. The scripted user plays the user; time runs on a test clock.
 
+#include "BuildConfig.h"
+#include "app/Settings.h"
 #include "modem/DialUpCall.h"
 #include "modem/DialingConfigureWindow.h"
 #include "modem/ModemRegistration.h"
@@ -25,7 +27,7 @@ namespace {
 
 constexpr int comPort = 5;
 const QString dialing = QStringLiteral("DIALING_CONFIGURE");
-const std::string number = modemtest::defaultSettings().PhoneNumber.str();
+const std::string number = config::dialInNumber;
 const std::vector<std::string> initialised = {"ATE1Q0V1", "AT&FE1Q0V1&C1&D2S0=0", "AT&B1", "ATX4"};
 const std::string cancel =
     "Registration | Completing this registration allows you to receive technical support.\n\nThis "
@@ -69,17 +71,41 @@ TEST(SerialTest, TheLineIsSetUpAndReadsNeverBlockNorOverrunTheRoom)
     EXPECT_STREQ(reinterpret_cast<char*>(buffer), "ATE1\r\r\nOK\r\n");
 }
 
-TEST(DialCommandTest, ComposedFromTheSettingsAndRefusedNeverCutWhenTooLong)
+class ModemTest : public ::testing::Test
+{
+protected:
+    ModemTest()
+    {
+        resetProgramState();
+        modem::resetModemState();
+        programDirectory = world.files().programDir().string();
+        world.files().writeFile("oldinfo", "\r\nAnn\r\nSmith");
+        modemtest::blockOtherPorts(world.files(), {comPort});
+        ReadSettings(programRecord);
+        settings.ComPort = comPort;
+        settings.DialToneCommand = settings.DialToneOn.view();
+    }
+
+    modem::CallResult call(const char* file = "oldinfo")
+    {
+        return modem::DialUpCall(settings, (world.files().programDir() / file).c_str());
+    }
+
+    testsupport::GuiWorld world;
+    testsupport::FakeClock clock;
+    modemtest::WatchingDesktop desktop{&clock};
+    RegistrationSettings& settings = programRecord.settings;
+};
+
+TEST_F(ModemTest, TheDialCommandIsComposedFromTheSettingsAndRefusedNeverCutWhenTooLong)
 {
     const std::tuple<int, const char*, int, const char*> cases[] = {
         {0, "", 0, "ATDT"}, {1, "", 1, "ATDP1177,,"}, {0, "9,", 1, "ATDT9,,,*77,,"}};
     for (const auto& [mode, outside, callWaiting, command] : cases) {
-        RegistrationSettings settings = modemtest::defaultSettings();
         std::tie(settings.Mode, settings.OutsideNumber, settings.CallWaiting) =
             std::tuple(mode, outside, callWaiting);
         EXPECT_EQ(modem::composeDialCommand(settings), command + number) << command;
     }
-    RegistrationSettings settings = modemtest::defaultSettings();
     lengthenDialCommand(settings, 24);
     EXPECT_EQ(modem::composeDialCommand(settings).value_or("").size(), 251u);
     lengthenDialCommand(settings, 25);
@@ -99,43 +125,12 @@ TEST(DialCommandTest, ComposedFromTheSettingsAndRefusedNeverCutWhenTooLong)
     for (int i = 0; i < 11; ++i)
         EXPECT_EQ(modem::transferStatusMessage(statuses[i]),
                   std::string(i ? "Transfer Failed - " : "") + messages[i]);
-    const std::pair<const char*, long> prefixes[] = {{"  12", 12},
-                                                     {"+7", 7},
-                                                     {"-5", -5},
-                                                     {"81abc", 81},
-                                                     {"- 5", 0},
-                                                     {"*70", 0},
-                                                     {"9999999999999999999", LONG_MAX},
-                                                     {"-9999999999999999999", LONG_MIN}};
+    const std::pair<const char*, long> prefixes[] = {
+        {"  12", 12},  {"+7", 7},  {"-5", -5},
+        {"81abc", 81}, {"- 5", 0}, {"-99999999999999999999", LONG_MIN}};
     for (auto [text, value] : prefixes)
         EXPECT_EQ(modem::prefixValueOf(text), value) << '"' << text << '"';
 }
-
-class ModemTest : public ::testing::Test
-{
-protected:
-    ModemTest()
-    {
-        resetProgramState();
-        modem::resetModemState();
-        programDirectory = world.files().programDir().string();
-        world.files().writeFile("oldinfo", "\r\nAnn\r\nSmith");
-        modemtest::blockOtherPorts(world.files(), {comPort});
-        settings = modemtest::defaultSettings();
-        settings.ComPort = comPort;
-        settings.DialToneCommand = settings.DialToneOn.view();
-    }
-
-    modem::CallResult call(const char* file = "oldinfo")
-    {
-        return modem::DialUpCall(settings, (world.files().programDir() / file).c_str());
-    }
-
-    testsupport::GuiWorld world;
-    testsupport::FakeClock clock;
-    modemtest::WatchingDesktop desktop{&clock};
-    RegistrationSettings& settings = programRecord.settings;
-};
 
 TEST_F(ModemTest, NothingIsDialedWithoutTheFileOrRoomForTheCommand)
 {
@@ -253,10 +248,8 @@ TEST_F(ModemTest, TheSearchTriesTheConfiguredPortThenNineDownToOneAndAsksWhenNon
         ModemSimulator modem(world.files(), comPort), mute(world.files(), 9, {"--mute"});
         ScriptedUser user;
         std::uint32_t start = clock.now();
-        auto search = [&] {
-            EXPECT_EQ(modem::FindModem(settings), 1);
-        };
-        EXPECT_THAT(portsOpenedBy(world.files(), search), ElementsAre(3, 8, 7, 6));
+        EXPECT_THAT(portsOpenedBy(world.files(), [&] { EXPECT_EQ(modem::FindModem(settings), 1); }),
+                    ElementsAre(3, 8, 7, 6));
         EXPECT_GE(clock.now() - start, 2 * 2000u);
         EXPECT_EQ(settings.ComPort, comPort);
         EXPECT_EQ(settings.IRQ, 0);
@@ -267,11 +260,9 @@ TEST_F(ModemTest, TheSearchTriesTheConfiguredPortThenNineDownToOneAndAsksWhenNon
     settings.ComPort = 3;
     ScriptedUser user;
     user.answer("No Modem", "Yes").closeByTitleBar("No Modem"); // not a Yes
-    auto retry = [&] {
-        EXPECT_EQ(modem::runRetryDriver(settings), 0);
-    };
-    EXPECT_THAT(portsOpenedBy(world.files(), retry),
-                ElementsAre(3, 9, 8, 7, 6, 5, 4, 2, 1, 9, 8, 7, 6, 5, 4, 3, 2, 1));
+    EXPECT_THAT(
+        portsOpenedBy(world.files(), [&] { EXPECT_EQ(modem::runRetryDriver(settings), 0); }),
+        ElementsAre(3, 9, 8, 7, 6, 5, 4, 2, 1, 9, 8, 7, 6, 5, 4, 3, 2, 1));
     EXPECT_EQ(settings.ComPort, 0) << "searched again without the port configured";
     const std::string asked =
         "No Modem | A modem could not be found.  Do you want to try the modem again?";

@@ -1,6 +1,5 @@
 #include "tests/modem/ModemTestSupport.h"
 
-#include "BuildConfig.h"
 #include "ui/StatusWindow.h"
 #include "ui/framework/Window.h"
 
@@ -9,7 +8,6 @@
 
 #include <fstream>
 #include <thread>
-#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -60,7 +58,7 @@ std::vector<std::string> ModemSimulator::commands() const
 }
 
 WatchingDesktop::WatchingDesktop(const testsupport::FakeClock* clock)
-    : m_previous(&platform::desktop()), m_clock(clock), m_lastFake(clock ? clock->now() : 0),
+    : m_previous(&platform::desktop()), m_clock(clock), m_lastFake(clock->now()),
       m_lastReal(std::chrono::steady_clock::now())
 {
     platform::setDesktop(this);
@@ -80,34 +78,17 @@ void WatchingDesktop::pumpMessages(std::uint32_t)
         std::string shown = (window->Title() + " | " + text).toStdString();
         if (m_statusTexts.empty() || m_statusTexts.back() != shown) {
             m_statusTexts.push_back(shown);
-            m_statusTicks.push_back(m_clock ? m_clock->now() : 0);
+            m_statusTicks.push_back(m_clock->now());
         }
     }
     // Part of the time the test clock moved since the last pump must pass in real time, except
     // while a busy line is waited out: nothing talks on the line then.
     bool busyWait = !m_statusTexts.empty() && m_statusTexts.back().starts_with("The Line is Busy");
-    if (m_clock && !busyWait) {
-        std::uint32_t advanced = m_clock->now() - m_lastFake;
-        auto due = m_lastReal + std::chrono::microseconds(advanced * 100ull);
-        if (due > std::chrono::steady_clock::now())
-            std::this_thread::sleep_until(due);
-    }
-    if (m_clock) {
-        m_lastFake = m_clock->now();
-        m_lastReal = std::chrono::steady_clock::now();
-    }
-}
-
-RegistrationSettings defaultSettings()
-{
-    RegistrationSettings s;
-    s.Installed = 1;
-    std::tie(s.InitString, s.InitString2, s.TestString, s.DialString, s.Pulse, s.Tone, s.OffLine,
-             s.HangUp, s.CallWaitingPulse, s.CallWaitingTone, s.DialToneOn, s.DialToneOff) =
-        std::tuple("AT&FE1Q0V1&C1&D2S0=0", "AT&B1", "ATE1Q0V1", "ATD", "P", "T", "+++", "ATH",
-                   "1177", "*77", "ATX4", "ATX3");
-    s.PhoneNumber = config::dialInNumber;
-    return s;
+    auto due = m_lastReal + std::chrono::microseconds((m_clock->now() - m_lastFake) * 100ull);
+    if (!busyWait && due > std::chrono::steady_clock::now())
+        std::this_thread::sleep_until(due);
+    m_lastFake = m_clock->now();
+    m_lastReal = std::chrono::steady_clock::now();
 }
 
 void blockOtherPorts(const testsupport::TestWorld& world, std::vector<int> except)

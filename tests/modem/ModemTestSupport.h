@@ -4,7 +4,6 @@
 // directory, and a desktop that watches the waits.
 
 #include "platform/Desktop.h"
-#include "registrant/ProgramRecord.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/TestWorld.h"
 
@@ -39,7 +38,7 @@ private:
 class WatchingDesktop : public platform::Desktop
 {
 public:
-    explicit WatchingDesktop(const testsupport::FakeClock* clock = nullptr);
+    explicit WatchingDesktop(const testsupport::FakeClock* clock);
     ~WatchingDesktop() override;
 
     void pumpMessages(std::uint32_t maxWaitMs) override;
@@ -61,9 +60,6 @@ private:
     std::vector<std::string> m_statusTexts;
     std::vector<std::uint32_t> m_statusTicks;
 };
-
-// The settings that ReadSettings gives without any modem keys in REGISTER.INI.
-RegistrationSettings defaultSettings();
 
 // Points COM ports 1 to 9, except those named, at plain files in root()/devices, which cannot
 // be ports.
