@@ -54,7 +54,8 @@ struct Receiver
 {
     std::string file, header, answers;
     std::size_t answered = 0, acknowledged = 0; // bytes of the file
-    unsigned lastBlock = 0;                     // the last data block acknowledged
+    int repeats = 0;
+    unsigned lastBlock = 0; // the last data block acknowledged
     bool headerDone = false, endDone = false, cancelled = false, weCancelled = false;
 
     bool answer() // true for an ACK
@@ -99,8 +100,8 @@ struct Receiver
     }
 
     // Sends a file of size bytes to this receiver, after its first answer and the bytes before;
-    // returns the sender's status, and the blocks it sent again in repeats.
-    int transfer(std::size_t size, int& repeats, std::string_view before = "")
+    // returns the sender's status, and keeps in repeats the blocks it sent again.
+    int transfer(std::size_t size, std::string_view before = "")
     {
         for (std::size_t i = 0; i < size; ++i)
             file += char(i * 31 + 7);

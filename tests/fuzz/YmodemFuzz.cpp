@@ -9,7 +9,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::FakeWorld world;
     fuzz::Receiver receiver;
     receiver.answers.assign(reinterpret_cast<const char*>(data) + 2, size - 2);
-    int repeats = 0;
-    receiver.transfer((data[0] << 8 | data[1]) % 5000u, repeats);
+    receiver.transfer((data[0] << 8 | data[1]) % 5000u);
     return 0;
 }

@@ -98,13 +98,7 @@ protected:
 
 TEST_F(ModemTest, TheDialCommandIsComposedFromTheSettingsAndRefusedNeverCutWhenTooLong)
 {
-    const std::tuple<int, const char*, int, const char*> cases[] = {
-        {0, "", 0, "ATDT"}, {1, "", 1, "ATDP1177,,"}, {0, "9,", 1, "ATDT9,,,*77,,"}};
-    for (const auto& [mode, outside, callWaiting, command] : cases) {
-        std::tie(settings.Mode, settings.OutsideNumber, settings.CallWaiting) =
-            std::tuple(mode, outside, callWaiting);
-        EXPECT_EQ(modem::composeDialCommand(settings), command + number) << command;
-    }
+    EXPECT_EQ(modem::composeDialCommand(settings), "ATDT" + number); // the rest in the calls
     lengthenDialCommand(settings, 24);
     EXPECT_EQ(modem::composeDialCommand(settings).value_or("").size(), 251u);
     lengthenDialCommand(settings, 25);
@@ -156,9 +150,9 @@ TEST_F(ModemTest, NothingIsDialedWithoutTheFileOrRoomForTheCommand)
 
 TEST_F(ModemTest, ARegistrationThroughBusyLinesAsTheModemHearsItAndTheServerGetsIt)
 {
-    // No port configured: the search finds the modem. Seven busy lines (four waits, the
-    // question, two more waits), then the call that sends every byte value in long blocks.
-    // The sixth call is dialed with pulse and the prefix 9, which the later calls keep.
+    // No port configured: the search finds the modem. Seven busy lines (four waits, the question,
+    // two more waits), then the call that sends every byte value in long blocks. The sixth call
+    // is dialed with pulse and the prefix 9, which the later calls keep.
     settings.ComPort = 0;
     settings.CallWaiting = 1;
     std::mt19937 random(1);

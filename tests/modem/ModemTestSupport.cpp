@@ -22,13 +22,10 @@ ModemSimulator::ModemSimulator(const testsupport::TestWorld& world, int comPort,
     fs::remove_all(home); // a simulator started again on a port begins afresh
     fs::create_directories(m_receiveDir);
     fs::path link = world.windowsDir() / "dosdevices" / ("com" + std::to_string(comPort));
-    auto text = [](const fs::path& path) {
-        return QString::fromStdString(path.string());
-    };
-    QStringList arguments = {"--link",          text(link),
-                             "--log",           text(m_log),
-                             "--receive-dir",   text(m_receiveDir),
-                             "--receiver-log",  text(home / "receiver.log"),
+    QStringList arguments = {"--link",          link.c_str(),
+                             "--log",           m_log.c_str(),
+                             "--receive-dir",   m_receiveDir.c_str(),
+                             "--receiver-log",  (home / "receiver.log").c_str(),
                              "--dial-delay-ms", "20",
                              "--guard-ms",      "50"};
     // Later options win, so a test may set the delays itself.
