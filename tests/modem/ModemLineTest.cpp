@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 using fuzz::line;
 
 namespace {
@@ -80,7 +78,7 @@ TEST_F(LineTest, HangingUpEscapesThenHangsUpTwiceAtMostThreeTimes)
         line.onWrite = [&](std::string_view bytes) {
             sent += bytes;
             if (bytes == "+++" ? escapeConfirmed
-                               : hangUps < std::strlen(confirmed) && confirmed[hangUps++] == 'y')
+                               : confirmed[hangUps] && confirmed[hangUps++] == 'y')
                 line.incoming += "\r\nOK\r\n";
         };
         EXPECT_EQ(modem::HangUpModem(settings, port), result) << confirmed;
