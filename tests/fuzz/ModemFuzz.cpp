@@ -1,6 +1,5 @@
 #include "modem/ModemDialogue.h"
 #include "tests/fuzz/FakeLine.h"
-#include "tests/fuzz/Fuzz.h"
 
 #include <optional>
 

@@ -1,6 +1,8 @@
 // Dial-up calls and whole modem registrations against the modem simulator, with lrzsz's rb as
 // the server. The scripted user plays the user; time runs on a test clock.
 
+#include "BuildConfig.h"
+#include "app/Settings.h"
 #include "modem/DialUpCall.h"
 #include "modem/DialingConfigureWindow.h"
 #include "modem/ModemRegistration.h"
@@ -11,21 +13,26 @@
 #include <QRadioButton>
 
 #include <climits>
+#include <cstring>
 #include <random>
 
 #include <sys/inotify.h>
+#include <unistd.h>
 
 using modemtest::ModemSimulator;
 using testing::ElementsAre;
 using ui::ScriptedUser;
-namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int comPort = 5;
 const QString dialing = QStringLiteral("DIALING_CONFIGURE");
-const std::string number = modemtest::defaultSettings().PhoneNumber.str();
+const std::string number = config::dialInNumber;
 const std::vector<std::string> initialised = {"ATE1Q0V1", "AT&FE1Q0V1&C1&D2S0=0", "AT&B1", "ATX4"};
+const std::string cancel =
+    "Registration | Completing this registration allows you to receive technical support.\n\nThis "
+    "program provides a way for you to register by using your modem or the mail.\n\nAre you "
+    "sure you want to cancel?";
 
 // Settings whose dial command has 227 characters before the number.
 void lengthenDialCommand(RegistrationSettings& settings, std::size_t numberLength)
@@ -37,36 +44,29 @@ void lengthenDialCommand(RegistrationSettings& settings, std::size_t numberLengt
     settings.PhoneNumber = std::string(numberLength, '5');
 }
 
-TEST(DialCommandTest, ComposedFromTheSettingsAndRefusedNeverCutWhenTooLong)
+TEST(SerialTest, TheLineIsSetUpAndReadsNeverBlockNorOverrunTheRoom)
 {
-    const std::tuple<int, const char*, int, const char*> cases[] = {{0, "", 0, "ATDT"},
-                                                                    {1, "", 0, "ATDP"},
-                                                                    {0, "9,", 1, "ATDT9,,,*77,,"},
-                                                                    {1, "", 1, "ATDP1177,,"}};
-    for (const auto& [mode, outside, callWaiting, command] : cases) {
-        RegistrationSettings settings = modemtest::defaultSettings();
-        settings.Mode = mode;
-        settings.OutsideNumber = outside;
-        settings.CallWaiting = callWaiting;
-        EXPECT_EQ(modem::composeDialCommand(settings), command + number) << command;
-    }
-    RegistrationSettings settings = modemtest::defaultSettings();
-    lengthenDialCommand(settings, 24);
-    ASSERT_TRUE(modem::composeDialCommand(settings));
-    EXPECT_EQ(modem::composeDialCommand(settings)->size(), 251u);
-    lengthenDialCommand(settings, 25);
-    EXPECT_FALSE(modem::composeDialCommand(settings));
-    EXPECT_STREQ(modem::transferStatusMessage(-913), "Transfer Failed - Unknown error");
-    const std::pair<const char*, long> prefixes[] = {{"  12", 12},
-                                                     {"+7", 7},
-                                                     {"-5", -5},
-                                                     {"81abc", 81},
-                                                     {"- 5", 0},
-                                                     {"*70", 0},
-                                                     {"99999999999999999999999", LONG_MAX},
-                                                     {"-99999999999999999999999", LONG_MIN}};
-    for (auto [text, value] : prefixes)
-        EXPECT_EQ(modem::prefixValueOf(text), value) << '"' << text << '"';
+    testsupport::TestWorld world;
+    ModemSimulator modem(world, 2);
+    GFComWin32 link(1, 4096, 2048, 0);
+    GFSerial port(&link);
+    EXPECT_EQ(GFLineStatus(&port).SetHandShake(4, 12), 0);
+    EXPECT_EQ(GFDataFormat(&port).SetUp(57600, 'N', 8, 1), 0);
+    EXPECT_EQ(cfgetospeed(&link.Current()), B57600);
+    EXPECT_EQ(link.Current().c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS),
+              tcflag_t(CS8 | CRTSCTS));
+    unsigned char buffer[16];
+    std::memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(port.GetString(buffer, sizeof buffer, -1, 0), 0u) << "nothing there: at once";
+    EXPECT_EQ(buffer[0], '\0');
+    port.PutString(reinterpret_cast<const unsigned char*>("ATE1"), GFSerial::commandLine);
+    port.WaitReadable(1000);
+    usleep(100000);
+    // Room 5 takes 4 bytes and the terminator; the rest waits for the next call.
+    EXPECT_EQ(port.GetString(buffer, 5, -1, 0), 4u);
+    EXPECT_EQ(buffer[5], 'x') << "nothing written beyond the room given";
+    EXPECT_EQ(port.GetString(buffer + 4, sizeof buffer - 4, -1, 0), 7u);
+    EXPECT_STREQ(reinterpret_cast<char*>(buffer), "ATE1\r\r\nOK\r\n");
 }
 
 class ModemTest : public ::testing::Test
@@ -77,9 +77,9 @@ protected:
         resetProgramState();
         modem::resetModemState();
         programDirectory = world.files().programDir().string();
-        world.files().writeFile("oldinfo", modemtest::sampleInformationFile());
+        world.files().writeFile("oldinfo", "\r\nAnn\r\nSmith");
         modemtest::blockOtherPorts(world.files(), {comPort});
-        settings = modemtest::defaultSettings();
+        ReadSettings(programRecord);
         settings.ComPort = comPort;
         settings.DialToneCommand = settings.DialToneOn.view();
     }
@@ -88,11 +88,6 @@ protected:
     {
         return modem::DialUpCall(settings, (world.files().programDir() / file).c_str());
     }
-    std::string lastCommand(const ModemSimulator& modem)
-    {
-        auto commands = modem.commands();
-        return commands.empty() ? "(none)" : commands.back();
-    }
 
     testsupport::GuiWorld world;
     testsupport::FakeClock clock;
@@ -100,157 +95,65 @@ protected:
     RegistrationSettings& settings = programRecord.settings;
 };
 
-TEST_F(ModemTest, NoDeviceOrASilentOneIsNoModem)
+TEST_F(ModemTest, TheDialCommandIsComposedFromTheSettingsAndRefusedNeverCutWhenTooLong)
 {
-    {
-        modemtest::blockOtherPorts(world.files(), {});
-        ScriptedUser user; // no window may ask anything
-        EXPECT_EQ(call(), modem::PortError);
-        ASSERT_NE(ui::CurrentStatusWindow(), nullptr);
-        EXPECT_EQ(ui::CurrentStatusWindow()->Title(), "Initializing modem");
-    }
-    fs::remove(world.files().windowsDir() / "dosdevices/com5");
-    ModemSimulator modem(world.files(), comPort, {"--mute"});
-    ScriptedUser user;
-    std::uint32_t start = clock.now();
-    EXPECT_EQ(call(), modem::NoModem);
-    EXPECT_GE(clock.now() - start, 2 * 2000u) << "two attempts of two seconds each";
+    EXPECT_EQ(modem::composeDialCommand(settings), "ATDT" + number); // the rest in the calls
+    lengthenDialCommand(settings, 24);
+    EXPECT_EQ(modem::composeDialCommand(settings).value_or("").size(), 251u);
+    lengthenDialCommand(settings, 25);
+    EXPECT_FALSE(modem::composeDialCommand(settings));
+    const int statuses[] = {0, -903, -907, -908, -914, -927, -928, -931, -932, -913, 1};
+    const char* messages[] = {"Transfer completed",
+                              "File read error",
+                              "Too many retries",
+                              "Too many errors",
+                              "Remote canceled",
+                              "File engine not created",
+                              "File transfer protocol error",
+                              "General transfer error",
+                              "Sent no Files",
+                              "Unknown error",
+                              "Unknown error"};
+    for (int i = 0; i < 11; ++i)
+        EXPECT_EQ(modem::transferStatusMessage(statuses[i]),
+                  std::string(i ? "Transfer Failed - " : "") + messages[i]);
+    const std::pair<const char*, long> prefixes[] = {
+        {"  12", 12},  {"+7", 7},  {"-5", -5},
+        {"81abc", 81}, {"- 5", 0}, {"-99999999999999999999", LONG_MIN}};
+    for (auto [text, value] : prefixes)
+        EXPECT_EQ(modem::prefixValueOf(text), value) << '"' << text << '"';
 }
 
-TEST_F(ModemTest, TheInitialisationIsTriedTwiceAndTheWindowsChoicesMakeTheDialCommand)
+TEST_F(ModemTest, NothingIsDialedWithoutTheFileOrRoomForTheCommand)
 {
-    const std::string dial = "ATDT" + number;
-    const std::tuple<const char*, std::vector<std::string>, std::vector<std::string>> cases[] = {
-        {"AT&B1", {"--ignore", "ATZ"}, {"ATE1Q0V1", "ATZ", "ATZ", "ATX4", dial}},
-        {"", {}, {"ATE1Q0V1", "ATZ", "ATX4", dial}}};
-    for (const auto& [initString2, options, commands] : cases) {
-        settings.InitString = "ATZ";
-        settings.InitString2 = initString2;
-        std::vector<std::string> all = options;
-        all.insert(all.end(), {"--script", "BUSY"});
-        ModemSimulator modem(world.files(), comPort, all);
-        ScriptedUser user;
-        user.press(dialing, ui::OK_EVENT);
-        EXPECT_EQ(call(), modem::Busy) << initString2;
-        EXPECT_EQ(modem.commands(), commands) << initString2;
-    }
-    settings = modemtest::defaultSettings();
-    settings.ComPort = comPort;
-    settings.CallWaiting = 1;
-    ModemSimulator modem(world.files(), comPort, {"--script", "BUSY"});
-    ScriptedUser user;
-    user.type(dialing, "PREFIX", "9").choose(dialing, "PULSE").press(dialing, ui::OK_EVENT);
-    EXPECT_EQ(call(), modem::Busy);
-    EXPECT_EQ(lastCommand(modem), "ATDP9,,,1177,," + number);
-    EXPECT_EQ(settings.Mode, 1);
-    EXPECT_EQ(settings.OutsideNumber.str(), "9,");
-}
-
-TEST_F(ModemTest, NothingIsDialedWithoutTheFileAConfirmationOrRoomForTheCommand)
-{
+    // A modem that ignores ATZ: the initialisation is tried twice, without its second string.
+    ModemSimulator modem(world.files(), comPort, {"--ignore", "ATZ"});
+    settings.InitString = "ATZ";
+    std::vector<std::string> sent = {"ATE1Q0V1", "ATZ", "ATZ"};
     {
-        ModemSimulator modem(world.files(), comPort);
         ScriptedUser user; // no dialing window: the missing file ends the call before it
         EXPECT_EQ(call("missing"), modem::NoInfoFile);
-        EXPECT_EQ(modem.commands(), std::vector(initialised.begin(), initialised.end() - 1));
+        EXPECT_EQ(modem.commands(), sent);
     }
-    {
-        ModemSimulator modem(world.files(), comPort);
-        ScriptedUser user;
-        user.closeByTitleBar(dialing);
-        EXPECT_EQ(call(), modem::Cancelled);
-        EXPECT_TRUE(user.finished());
-        EXPECT_EQ(modem.commands(), initialised) << "nothing dialed, nothing hung up";
-    }
+    settings.InitString = initialised[1];
+    settings.InitString2 = "";
     lengthenDialCommand(settings, 25);
-    ModemSimulator modem(world.files(), comPort);
-    ScriptedUser user;
-    user.press(dialing, ui::OK_EVENT);
+    ScriptedUser user; // the longest prefix there is room for
+    user.type(dialing, "PREFIX", QString(80, '9')).press(dialing, ui::OK_EVENT);
     EXPECT_EQ(call(), modem::ModemError);
-    EXPECT_EQ(modem.commands(), initialised);
-}
-
-TEST_F(ModemTest, AReceiverThatNeverAnswersIsTooManyRetriesAndMustBeHungUp)
-{
-    modemtest::QuickTiming timing;
-    GFYmodem::defaultTiming() = {300, 100, 2};
-    ModemSimulator modem(world.files(), comPort, {"--no-receiver"});
-    GFComWin32 link(comPort - 1, 4096, 2048, 0);
-    GFSerial port(&link);
-    int hangUp = -1;
-    std::string file = programDirectory + "/oldinfo";
-    EXPECT_EQ(modem::SendInformation(port, ("ATDT" + number).c_str(), file.c_str(), hangUp),
-              modem::TransferFailed);
-    EXPECT_EQ(hangUp, 1);
-    ASSERT_NE(ui::CurrentStatusWindow(), nullptr);
-    EXPECT_EQ(ui::CurrentStatusWindow()->Title(), "Sending Data");
-    EXPECT_EQ(ui::CurrentStatusWindow()->Get(3)->DataGet(), "Transfer Failed - Too many retries");
-    EXPECT_EQ(world.files().readFile("oldinfo"), modemtest::sampleInformationFile() + "\r\n0");
-}
-
-TEST_F(ModemTest, TheDialingWindow)
-{
-    auto run = [&](ScriptedUser& user) {
-        ui::RunWindowModal(new DialingConfigureWindow(settings));
-        EXPECT_TRUE(user.finished());
-    };
-    // A confirmed prefix becomes the outside number; one that is no number leaves it.
-    const std::tuple<std::string, const char*, std::string, long> cases[] = {
-        {"9", "", "9,", 9},
-        {"*70", "8,", "8,", 0},
-        {std::string(80, '9'), "", std::string(73, '9') + ",", LONG_MAX}};
-    for (const auto& [typed, before, after, value] : cases) {
-        settings.OutsideNumber = before;
-        ScriptedUser user;
-        user.type(dialing, "PREFIX", QString::fromStdString(typed)).press(dialing, ui::OK_EVENT);
-        run(user);
-        EXPECT_EQ(settings.OutsideNumber.str(), after) << typed;
-        EXPECT_EQ(modem::outsidePrefixValue(), value) << typed;
-        EXPECT_EQ(registrationCancelled, 0) << typed;
-    }
-    // Every window starts at tone, whatever was chosen before; Mode is left to the call.
-    settings.Mode = 1;
-    for (bool pulse : {true, false}) {
-        ScriptedUser user;
-        user.inspect(dialing, [](QWidget* shown) {
-            EXPECT_TRUE(shown->findChild<QRadioButton*>("TONE")->isChecked());
-        });
-        if (pulse)
-            user.choose(dialing, "PULSE");
-        run(user.press(dialing, ui::OK_EVENT));
-        EXPECT_EQ(modem::pulseDialingChosen(), pulse);
-    }
-    EXPECT_EQ(settings.Mode, 1);
-    // Cancel asks first; No keeps the window as it was.
-    settings.OutsideNumber = "8,";
-    ScriptedUser user;
-    user.type(dialing, "PREFIX", "9")
-        .choose(dialing, "PULSE")
-        .press(dialing, ui::CANCEL_EVENT)
-        .answer("Registration", "No")
-        .inspect(dialing,
-                 [](QWidget* shown) {
-                     EXPECT_EQ(ScriptedUser::fieldText(shown, "PREFIX"), "9");
-                     EXPECT_TRUE(shown->findChild<QRadioButton*>("PULSE")->isChecked());
-                 })
-        .press(dialing, ui::CANCEL_EVENT)
-        .answer("Registration", "Yes");
-    run(user);
-    EXPECT_EQ(registrationCancelled, 1);
-    EXPECT_EQ(settings.OutsideNumber.str(), "8,") << "nothing confirmed, nothing changed";
-    EXPECT_FALSE(modem::pulseDialingChosen());
-    const std::string asked =
-        "Registration | Completing this registration allows you to receive technical support."
-        "\n\nThis program provides a way for you to register by using your modem or the mail."
-        "\n\nAre you sure you want to cancel?";
-    EXPECT_THAT(testsupport::boxesSeen(user), ElementsAre(asked, asked));
+    EXPECT_EQ(settings.OutsideNumber.str(), std::string(73, '9') + ",");
+    EXPECT_EQ(modem::outsidePrefixValue(), LONG_MAX);
+    sent.insert(sent.end(), {"ATE1Q0V1", initialised[1], "ATX4"});
+    EXPECT_EQ(modem.commands(), sent);
 }
 
 TEST_F(ModemTest, ARegistrationThroughBusyLinesAsTheModemHearsItAndTheServerGetsIt)
 {
-    // No port configured: the search finds the modem. Seven busy lines (four waits, the
-    // question, two more waits), then the call that sends every byte value in long blocks.
+    // No port configured: the search finds the modem. Seven busy lines (four waits, the question,
+    // two more waits), then the call that sends every byte value in long blocks. The sixth call
+    // is dialed with pulse and the prefix 9, which the later calls keep.
     settings.ComPort = 0;
+    settings.CallWaiting = 1;
     std::mt19937 random(1);
     std::string contents = "+++\x18\x18\x06\x15\x04";
     while (contents.size() < 3000)
@@ -261,11 +164,15 @@ TEST_F(ModemTest, ARegistrationThroughBusyLinesAsTheModemHearsItAndTheServerGets
     ScriptedUser user;
     std::vector<std::string> commands = {"ATE1Q0V1"}; // the search's test
     for (int call = 0; call < 8; ++call) {
+        if (call == 5)
+            user.type(dialing, "PREFIX", "9").choose(dialing, "PULSE");
         user.press(dialing, ui::OK_EVENT);
         if (call == 4)
             user.answer("Try Again?", "Yes");
         commands.insert(commands.end(), initialised.begin(), initialised.end());
-        commands.push_back("ATDT" + number);
+        commands.push_back(call < 5    ? "ATDT*77,," + number
+                           : call == 5 ? "ATDP9,,,1177,," + number
+                                       : "ATDT9,,,*77,," + number);
     }
     commands.insert(commands.end(), {"+++", "ATH", "ATH"});
 
@@ -276,8 +183,6 @@ TEST_F(ModemTest, ARegistrationThroughBusyLinesAsTheModemHearsItAndTheServerGets
     EXPECT_EQ(modem.commands(), commands);
     EXPECT_TRUE(world.files().readFile(modem.receiveDir() / "oldinfo") == contents + "\r\n2")
         << "the server gets oldinfo byte for byte, with the count of busy redials";
-    EXPECT_TRUE(world.files().readFile("oldinfo") == contents + "\r\n2");
-    EXPECT_EQ(settings.ComPort, comPort);
     EXPECT_EQ(modem::busyRedialCounter, 2) << "kept for the rest of the run";
     EXPECT_EQ(ui::CurrentStatusWindow(), nullptr) << "closed at the end";
     EXPECT_THAT(testsupport::boxesSeen(user),
@@ -303,23 +208,12 @@ TEST_F(ModemTest, ARegistrationThroughBusyLinesAsTheModemHearsItAndTheServerGets
                             wait + "1 more try.", wait + "4 more tries.", wait + "3 more tries."));
 }
 
-// Points the other COM ports at plain files, which cannot be ports, and returns the order in
-// which search() opened them.
-std::vector<int> portsOpenedBy(const testsupport::TestWorld& world, std::vector<int> except,
+// The order in which search() opened the COM ports that blockOtherPorts made plain files.
+std::vector<int> portsOpenedBy(const testsupport::TestWorld& world,
                                const std::function<void()>& search)
 {
-    fs::path devices = world.root() / "devices";
-    fs::create_directories(devices);
-    for (int port = 1; port <= 9; ++port) {
-        std::string name = std::to_string(port), link = "com" + name;
-        if (std::find(except.begin(), except.end(), port) == except.end()) {
-            world.writeFile(devices / name, "");
-            fs::remove(world.windowsDir() / "dosdevices" / link);
-            fs::create_symlink(devices / name, world.windowsDir() / "dosdevices" / link);
-        }
-    }
     int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    ::inotify_add_watch(watch, devices.c_str(), IN_OPEN);
+    ::inotify_add_watch(watch, (world.root() / "devices").c_str(), IN_OPEN);
     search();
     std::vector<int> opened;
     alignas(inotify_event) char buffer[8192];
@@ -338,26 +232,25 @@ std::vector<int> portsOpenedBy(const testsupport::TestWorld& world, std::vector<
 TEST_F(ModemTest, TheSearchTriesTheConfiguredPortThenNineDownToOneAndAsksWhenNoneAnswers)
 {
     settings.ComPort = 3;
-    settings.IRQ = 4;
     {
-        ModemSimulator modem(world.files(), comPort);
+        // COM9 answers nothing: its test is tried twice, two seconds each.
+        ModemSimulator modem(world.files(), comPort), mute(world.files(), 9, {"--mute"});
         ScriptedUser user;
-        auto search = [&] {
-            EXPECT_EQ(modem::FindModem(settings), 1);
-        };
-        EXPECT_THAT(portsOpenedBy(world.files(), {comPort}, search), ElementsAre(3, 9, 8, 7, 6));
+        std::uint32_t start = clock.now();
+        EXPECT_THAT(portsOpenedBy(world.files(), [&] { EXPECT_EQ(modem::FindModem(settings), 1); }),
+                    ElementsAre(3, 8, 7, 6));
+        EXPECT_GE(clock.now() - start, 2 * 2000u);
         EXPECT_EQ(settings.ComPort, comPort);
-        EXPECT_EQ(settings.IRQ, 0);
         EXPECT_THAT(modem.commands(), ElementsAre("ATE1Q0V1"));
     }
+    modemtest::blockOtherPorts(world.files(), {});
+    EXPECT_EQ(call(), modem::PortError);
     settings.ComPort = 3;
     ScriptedUser user;
-    user.answer("No Modem", "Yes").answer("No Modem", "No");
-    auto retry = [&] {
-        EXPECT_EQ(modem::runRetryDriver(settings), 0);
-    };
-    EXPECT_THAT(portsOpenedBy(world.files(), {}, retry),
-                ElementsAre(3, 9, 8, 7, 6, 5, 4, 2, 1, 9, 8, 7, 6, 5, 4, 3, 2, 1));
+    user.answer("No Modem", "Yes").closeByTitleBar("No Modem"); // not a Yes
+    EXPECT_THAT(
+        portsOpenedBy(world.files(), [&] { EXPECT_EQ(modem::runRetryDriver(settings), 0); }),
+        ElementsAre(3, 9, 8, 7, 6, 5, 4, 2, 1, 9, 8, 7, 6, 5, 4, 3, 2, 1));
     EXPECT_EQ(settings.ComPort, 0) << "searched again without the port configured";
     const std::string asked =
         "No Modem | A modem could not be found.  Do you want to try the modem again?";
@@ -366,14 +259,26 @@ TEST_F(ModemTest, TheSearchTriesTheConfiguredPortThenNineDownToOneAndAsksWhenNon
 
 TEST_F(ModemTest, EachFailureIsPutToTheUser)
 {
-    // The last call connects to a receiver that cancels mid-transfer.
+    // The fifth call connects to a receiver that cancels mid-transfer.
     ModemSimulator modem(
         world.files(), comPort,
         {"--script", "NO ANSWER,NO CARRIER,ERROR,NO DIALTONE,CONNECT", "--cancel-after", "1"});
     ScriptedUser user;
     for (const char* title : {"No Answer", "No Carrier", "Other Errors", "No Dialtone?"})
         user.press(dialing, ui::OK_EVENT).answer(title, "Yes");
-    user.press(dialing, ui::OK_EVENT).closeByTitleBar("Other Errors"); // not a Yes
+    user.press(dialing, ui::OK_EVENT).answer("Other Errors", "Yes");
+    // Cancel asks first; No keeps the window as it was. Closed, it ends it all, with no question.
+    user.type(dialing, "PREFIX", "9")
+        .choose(dialing, "PULSE")
+        .press(dialing, ui::CANCEL_EVENT)
+        .answer("Registration", "No")
+        .inspect(dialing,
+                 [](QWidget* shown) {
+                     EXPECT_EQ(ScriptedUser::fieldText(shown, "PREFIX"), "9");
+                     EXPECT_TRUE(shown->findChild<QRadioButton*>("PULSE")->isChecked());
+                 })
+        .closeByTitleBar(dialing);
+    settings.OutsideNumber = "8,";
 
     EXPECT_EQ(modem::runRetryDriver(settings), 0);
 
@@ -384,14 +289,13 @@ TEST_F(ModemTest, EachFailureIsPutToTheUser)
                             "Other Errors | Modem Dialing Error  Would you like to try again?",
                             "No Dialtone? | No dialtone detected.  Make sure the phone line is "
                             "connected\n to your computer.  Would you like to try again?",
-                            "Other Errors | Internal Error  Would you like to try again?"));
+                            "Other Errors | Internal Error  Would you like to try again?", cancel));
+    EXPECT_EQ(settings.OutsideNumber.str(), "8,");
+    EXPECT_FALSE(modem::pulseDialingChosen());
     auto commands = modem.commands();
-    ASSERT_GE(commands.size(), 2u);
-    EXPECT_EQ(commands[commands.size() - 2], "ATH") << "hung up after the failed transfer";
-    EXPECT_EQ(commands.back(), "ATH");
-    fs::path received = modem.receiveDir() / "oldinfo";
-    EXPECT_FALSE(fs::exists(received) &&
-                 world.files().readFile(received) == world.files().readFile("oldinfo"));
+    ASSERT_GE(commands.size(), 6u);
+    EXPECT_EQ(commands[commands.size() - 6] + commands[commands.size() - 5], "ATHATH");
+    EXPECT_EQ(commands.back(), "ATX4") << "the cancelled call dials nothing";
 }
 
 } // namespace
