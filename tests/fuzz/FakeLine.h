@@ -99,8 +99,7 @@ struct Receiver
             acknowledged += part.size(), ++lastBlock;
     }
 
-    // Sends a file of size bytes to this receiver, after its first answer and the bytes before;
-    // returns the sender's status, and keeps in repeats the blocks it sent again.
+    // Sends a file of size bytes after the bytes before and a first answer; returns the status.
     int transfer(std::size_t size, std::string_view before = "")
     {
         for (std::size_t i = 0; i < size; ++i)
@@ -108,9 +107,7 @@ struct Receiver
         header = std::string("info\0", 5) + std::to_string(size);
         const std::string path = (scratch() / "info").string();
         std::ofstream(path, std::ios::binary) << file;
-        line.onWrite = [this](std::string_view frame) {
-            receive(frame);
-        };
+        line.onWrite = std::bind_front(&Receiver::receive, this);
         line.incoming = before;
         answer();
         GFSerial port(nullptr);

@@ -5,63 +5,118 @@
 #include "platform/Desktop.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/TestWorld.h"
+#include "ui/StatusWindow.h"
+#include "ui/framework/Window.h"
 
 #include <QProcess>
+#include <QVariant>
+#include <QWidget>
 
 #include <chrono>
+#include <fstream>
+#include <thread>
 
 namespace modemtest {
 
-// The simulator (tools/modemsim) on COM port n, stopped when the object goes; its receiver
-// stores files in receiveDir().
-class ModemSimulator
+namespace fs = std::filesystem;
+
+// tools/modemsim on COM port n until the object goes; its receiver stores files in received.
+struct ModemSimulator
 {
-public:
     ModemSimulator(const testsupport::TestWorld& world, int comPort,
-                   std::vector<std::string> options = {});
-    ~ModemSimulator();
+                   std::vector<std::string> options = {})
+    {
+        fs::path home = world.root() / ("modem-com" + std::to_string(comPort));
+        received = home / "received";
+        fs::remove_all(home); // a simulator started again on a port begins afresh
+        fs::create_directories(received);
+        fs::path link = world.windowsDir() / "dosdevices" / ("com" + std::to_string(comPort));
+        QStringList arguments = {"--link",          link.c_str(),
+                                 "--log",           (home / "commands.log").c_str(),
+                                 "--receive-dir",   received.c_str(),
+                                 "--receiver-log",  (home / "receiver.log").c_str(),
+                                 "--dial-delay-ms", "20",
+                                 "--guard-ms",      "50"};
+        for (const std::string& option : options) // later options win
+            arguments << QString::fromStdString(option);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(MODEMSIM_EXECUTABLE, arguments);
+        while (!process.canReadLine()) // it prints a line once its line is ready
+            if (!process.waitForReadyRead(10000))
+                throw std::runtime_error("the modem simulator did not start");
+    }
+    ~ModemSimulator() { process.terminate(), process.waitForFinished(); }
 
     // Every command line the simulator received, in order ("+++" for an escape).
-    std::vector<std::string> commands() const;
-    const std::filesystem::path& receiveDir() const { return m_receiveDir; }
-
-private:
-    QProcess m_process;
-    std::filesystem::path m_log;
-    std::filesystem::path m_receiveDir;
-};
-
-// Stands in for the desktop: at every pump notes each new text of the status window, and keeps
-// the test clock from running more than ten times faster than real time (except during a busy
-// line's wait), so that a peer in another process gets its share of the time it is allowed.
-class WatchingDesktop : public platform::Desktop
-{
-public:
-    explicit WatchingDesktop(const testsupport::FakeClock* clock);
-    ~WatchingDesktop() override;
-
-    void pumpMessages(std::uint32_t maxWaitMs) override;
-    void beep() override { m_previous->beep(); }
-    int messageBox(const std::string& text, const std::string& caption, unsigned style) override
+    std::vector<std::string> commands() const
     {
-        return m_previous->messageBox(text, caption, style);
+        std::vector<std::string> lines;
+        std::ifstream file(received.parent_path() / "commands.log");
+        for (std::string line; std::getline(file, line);)
+            lines.push_back(line);
+        return lines;
     }
 
-    // "title | text" each time the status window showed something new, and the clock's tick.
-    const std::vector<std::string>& statusTexts() const { return m_statusTexts; }
-    const std::vector<std::uint32_t>& statusTicks() const { return m_statusTicks; }
-
-private:
-    platform::Desktop* m_previous;
-    const testsupport::FakeClock* m_clock;
-    std::uint32_t m_lastFake = 0;
-    std::chrono::steady_clock::time_point m_lastReal;
-    std::vector<std::string> m_statusTexts;
-    std::vector<std::uint32_t> m_statusTicks;
+    const fs::path& receiveDir() const { return received; }
+    fs::path received;
+    QProcess process;
 };
 
-// Points COM ports 1 to 9, except those named, at plain files in root()/devices, which cannot
-// be ports.
-void blockOtherPorts(const testsupport::TestWorld& world, std::vector<int> except);
+// Notes each new "title | text" of the status window and its tick; keeps the test clock at most
+// ten times faster than real time, so that a peer in another process gets its share of the time.
+struct WatchingDesktop : platform::Desktop
+{
+    explicit WatchingDesktop(const testsupport::FakeClock* clock) : clock(clock)
+    {
+        platform::setDesktop(this);
+    }
+    ~WatchingDesktop() override { platform::setDesktop(previous == this ? nullptr : previous); }
+    void beep() override { previous->beep(); }
+    int messageBox(const std::string& text, const std::string& caption, unsigned style) override
+    {
+        return previous->messageBox(text, caption, style);
+    }
+    void pumpMessages(std::uint32_t) override
+    {
+        previous->pumpMessages(0);
+        ui::UIW_WINDOW* window = ui::CurrentStatusWindow();
+        if (window && window->Get(3)) {
+            QString text = window->Get(3)->Widget()->property("text").toString();
+            std::string shown = (window->Title() + " | " + text).toStdString();
+            if (statusTexts.empty() || statusTexts.back() != shown) {
+                statusTexts.push_back(shown);
+                statusTicks.push_back(clock->now());
+            }
+        }
+        // A tenth of the test clock's time passes in real time, but in a busy line's quiet wait.
+        bool busyWait = !statusTexts.empty() && statusTexts.back().starts_with("The Line is Busy");
+        auto due = lastReal + std::chrono::microseconds((clock->now() - lastFake) * 100ull);
+        if (!busyWait && due > std::chrono::steady_clock::now())
+            std::this_thread::sleep_until(due);
+        lastFake = clock->now();
+        lastReal = std::chrono::steady_clock::now();
+    }
+
+    platform::Desktop* previous = &platform::desktop();
+    const testsupport::FakeClock* clock;
+    std::uint32_t lastFake = clock->now();
+    std::chrono::steady_clock::time_point lastReal = std::chrono::steady_clock::now();
+    std::vector<std::string> statusTexts;
+    std::vector<std::uint32_t> statusTicks;
+};
+
+// Points COM ports 1 to 9, except those named, at plain files in root()/devices: no ports.
+inline void blockOtherPorts(const testsupport::TestWorld& world, std::vector<int> except)
+{
+    fs::create_directories(world.windowsDir() / "dosdevices");
+    for (int port = 1; port <= 9; ++port) {
+        fs::path entry = world.windowsDir() / "dosdevices" / ("com" + std::to_string(port));
+        if (std::ranges::find(except, port) == except.end()) {
+            world.writeFile(world.root() / "devices" / std::to_string(port), "");
+            fs::remove(entry);
+            fs::create_symlink(world.root() / "devices" / std::to_string(port), entry);
+        }
+    }
+}
 
 } // namespace modemtest
