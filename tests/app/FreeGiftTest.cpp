@@ -38,8 +38,7 @@ TEST(FreeGiftTest, WhereTheCdIsFoundAndWhenTheInstallerRuns)
         };
     for (const auto& [drive, before, actingBox, act, boxes, installerRuns, flagged] : cases) {
         SCOPED_TRACE(before + "/" + act);
-        // WIN.INI with our auto-start entry, and a product CD not yet in any drive whose
-        // installer leaves a trace when it runs.
+        // WIN.INI with our auto-start entry; a CD in no drive yet, whose installer leaves a trace.
         testsupport::GuiWorld gui;
         const testsupport::TestWorld& files = gui.files();
         const fs::path cd = files.root() / "cd", installer = cd / "GIFT" / "SETUP.EXE",
