@@ -23,28 +23,22 @@ TEST(FreeGiftTest, WhereTheCdIsFoundAndWhenTheInstallerRuns)
     const Box insertE{"Insert CD", "Please insert the Pantrix Morsels CD in drive E."},
         noLetter{"Insert CD", insertD.second.chopped(2)}, // the sentence ends at the letter
         noLaunch{"Error!", "Unable to launch application:  D:\\GIFT\\SETUP.EXE."};
-    const struct Case
-    {
-        const char* drive;     // the drive file's bytes; null: no file
-        std::string before;    // what is done first
-        const char* actingBox; // and while this box is up
-        std::string act;
-        std::vector<Box> boxes; // each answered with OK
-        bool installerRuns, flagged;
-    } cases[] = {
-        {"D", "cd", "", "", {offer}, true, true},
-        {"d\r\n", "", "Insert CD", "cd", {offer, insertD}, true, true},
-        {"D", "", "Error!", "cd", {offer, insertD, missing}, true, true},
-        {"D", "", "", "", {offer, insertD, missing}, false, false},
-        {nullptr, "", "", "", {offer, noLetter, missing}, false, false},
-        {"E", "cd", "Insert CD", "drive D", {offer, insertE}, true, true}, // read on every look
-        {"d", "cd installing", "", "", {offer}, false, true}, // an installation under way
-        {"d", "cd noexec", "", "", {offer, noLaunch}, false, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        // WIN.INI with our auto-start entry, and a product CD not yet in any drive whose
-        // installer leaves a trace when it runs.
+    // The drive file's bytes (null: no file), what is done first, the box while which a second
+    // thing is done, the boxes (each answered with OK), whether the installer runs and the flag.
+    const std::tuple<const char*, std::string, QString, std::string, std::vector<Box>, bool, bool>
+        cases[] = {
+            {"D", "cd", "", "", {offer}, true, true},
+            {"d\r\n", "", "Insert CD", "cd", {offer, insertD}, true, true},
+            {"D", "", "Error!", "cd", {offer, insertD, missing}, true, true},
+            {"D", "", "", "", {offer, insertD, missing}, false, false},
+            {nullptr, "", "", "", {offer, noLetter, missing}, false, false},
+            {"E", "cd", "Insert CD", "drive D", {offer, insertE}, true, true}, // read on every look
+            {"d", "cd installing", "", "", {offer}, false, true}, // an installation under way
+            {"d", "cd noexec", "", "", {offer, noLaunch}, false, true},
+        };
+    for (const auto& [drive, before, actingBox, act, boxes, installerRuns, flagged] : cases) {
+        SCOPED_TRACE(before + "/" + act);
+        // WIN.INI with our auto-start entry; a CD in no drive yet, whose installer leaves a trace.
         testsupport::GuiWorld gui;
         const testsupport::TestWorld& files = gui.files();
         const fs::path cd = files.root() / "cd", installer = cd / "GIFT" / "SETUP.EXE",
@@ -58,8 +52,8 @@ TEST(FreeGiftTest, WhereTheCdIsFoundAndWhenTheInstallerRuns)
         files.writeFile(installer, "#!/bin/sh\necho started > '" + trace.string() + "'\n");
         fs::permissions(installer, fs::perms::owner_all);
         fs::create_directories(files.windowsDir() / "dosdevices");
-        if (c.drive)
-            files.writeFile("drive", c.drive);
+        if (drive)
+            files.writeFile("drive", drive);
         auto step = [&](const std::string& what) {
             if (what.starts_with("cd"))
                 fs::create_directory_symlink(cd, files.windowsDir() / "dosdevices/d:");
@@ -70,26 +64,26 @@ TEST(FreeGiftTest, WhereTheCdIsFoundAndWhenTheInstallerRuns)
             if (what == "drive D")
                 files.writeFile("drive", "D");
         };
-        step(c.before);
+        step(before);
         platform::SetErrorMode(0);
         ScriptedUser user;
-        for (const auto& [title, text] : c.boxes) {
+        for (const auto& [title, text] : boxes) {
             user.inspect(title, [&](QWidget* window) {
                 EXPECT_EQ(ScriptedUser::messageText(window), text);
-                if (title == c.actingBox)
-                    step(c.act);
+                if (title == actingBox)
+                    step(act);
             });
             user.answer(title, "OK");
         }
         OfferFreeGift();
         EXPECT_TRUE(user.finished());
         // The installer runs on its own; it is given a while to leave its trace.
-        for (int i = 0; i < (c.installerRuns ? 500 : 8) && !files.exists(trace); ++i)
+        for (int i = 0; i < (installerRuns ? 500 : 8) && !files.exists(trace); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        EXPECT_EQ(files.exists(trace), c.installerRuns);
+        EXPECT_EQ(files.exists(trace), installerRuns);
         EXPECT_EQ(files.exists("remindo.flg") ? files.readFile("remindo.flg") : "-",
-                  c.flagged ? "Launch Remindo Install" : "-");
-        EXPECT_EQ(cdDriveLetter, c.drive ? 'D' : '\0');
+                  flagged ? "Launch Remindo Install" : "-");
+        EXPECT_EQ(cdDriveLetter, drive ? 'D' : '\0');
         EXPECT_EQ(files.readFile(files.windowsDir() / "WIN.INI"),
                   "[windows]\r\nrun=C:\\TOOLS\\CLOCK.EXE\r\n");
         EXPECT_EQ(platform::SetErrorMode(0), platform::SEM_FAILCRITICALERRORS);

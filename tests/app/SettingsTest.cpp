@@ -40,14 +40,12 @@ TEST_F(SettingsTest, DefaultsWithoutRegisterIniAndValuesCutToTheirFields)
               std::string("|04-DEC-26|Unknown|AT&FE1Q0V1&C1&D2S0=0|AT&B1|ATE1Q0V1|ATD|P|T|+++|ATH|"
                           "1177|*77|ATX4|ATX3|") +
                   config::dialInNumber + "|");
-    EXPECT_EQ(s.Installed, 1);
-    EXPECT_EQ(s.ComPort + s.IRQ + s.Mode + s.CallWaiting, 0);
-    for (const auto& [version, name] : {std::pair{0x0A04u, "Windows 98"},
-                                        {0xC0000A04u, "Windows 98"},
-                                        {0x0904u, "Windows 95"},
-                                        {0x0004u, "Windows 95"},
-                                        {0x0005u, "Unknown"}})
-        EXPECT_EQ(osNameFromVersion(version), name) << std::hex << version;
+    EXPECT_EQ(std::vector<int>({s.Installed, s.ComPort, s.IRQ, s.Mode, s.CallWaiting}),
+              std::vector<int>({1, 0, 0, 0, 0}));
+    std::string names;
+    for (std::uint32_t version : {0x0A04u, 0xC0000A04u, 0x0904u, 0x0004u, 0x0005u})
+        names += osNameFromVersion(version) + "|";
+    EXPECT_EQ(names, "Windows 98|Windows 98|Windows 95|Windows 95|Unknown|");
 
     // Values from the file, cut to their fields.
     const std::string longValue(300, 'x');
@@ -55,10 +53,9 @@ TEST_F(SettingsTest, DefaultsWithoutRegisterIniAndValuesCutToTheirFields)
          "\r\nDate=04-JUL-99\r\nInstalled=0\r\n[modem]\r\nComPort=2\r\n"
          "IRQ=5\r\nPhoneNumber=5551234\r\nDialString=" +
          longValue + "\r\n[user]\r\nOutsideNumber=9,\r\nCallWaiting=1\r\n");
-    EXPECT_EQ(s.ProductName.str() + "|" + s.DialString.str(),
-              std::string(75, 'x') + "|" + std::string(74, 'x'));
-    EXPECT_EQ(s.Date.str() + "|" + s.PhoneNumber.str() + "|" + s.OutsideNumber.str(),
-              "04-JUL-99|5551234|9,");
+    EXPECT_EQ(s.ProductName.str() + "|" + s.DialString.str() + "|" + s.Date.str() + "|" +
+                  s.PhoneNumber.str() + "|" + s.OutsideNumber.str(),
+              std::string(75, 'x') + "|" + std::string(74, 'x') + "|04-JUL-99|5551234|9,");
     EXPECT_EQ(std::vector<int>({s.Installed, s.ComPort, s.IRQ, s.CallWaiting}),
               std::vector<int>({0, 2, 5, 1}));
 }
@@ -130,20 +127,16 @@ TEST_F(SettingsTest, OwnFileWinsThenTheFirstSystemFolderThatHoldsOne)
     const auto first = world.root() / "first", second = world.root() / "second";
     testsupport::ScopedEnv dirs("XDG_CONFIG_DIRS",
                                 "relative:" + first.string() + ":" + second.string());
-    auto place = [&](const std::filesystem::path& file, const std::string& dialString) {
-        world.writeFile(file / "REGISTER.INI", "[modem]\nDialString=" + dialString + "\n");
-    };
-    place(world.programDir() / "relative/pantrix", "ATDRELATIVE");
-    resetProgramState();
-    ReadSettings(programRecord);
-    EXPECT_EQ(programRecord.settings.DialString.str(), "ATD");
-    for (const auto& [folder, dialString] : {std::pair{second / "pantrix", "ATDSECOND"},
-                                             {first / "pantrix", "ATDFIRST"},
-                                             {world.windowsDir(), "ATDOWN"}}) {
-        place(folder, dialString);
+    // The folder, the dial string written there and the one read then.
+    for (const auto& [folder, written, read] :
+         {std::tuple{world.programDir() / "relative/pantrix", "ATDRELATIVE", "ATD"},
+          {second / "pantrix", "ATDSECOND", "ATDSECOND"},
+          {first / "pantrix", "ATDFIRST", "ATDFIRST"},
+          {world.windowsDir(), "ATDOWN", "ATDOWN"}}) {
+        world.writeFile(folder / "REGISTER.INI", std::string("[modem]\nDialString=") + written);
         resetProgramState();
         ReadSettings(programRecord);
-        EXPECT_EQ(programRecord.settings.DialString.str(), dialString);
+        EXPECT_EQ(programRecord.settings.DialString.str(), read);
     }
 }
 

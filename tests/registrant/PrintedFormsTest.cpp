@@ -42,7 +42,7 @@ protected:
         resetProgramState();
     }
 
-    // The dialog's part done as a buyer who chooses to print into a PDF file would.
+    // The dialog done as by a buyer who prints into a PDF file.
     void printInto(const std::filesystem::path& file)
     {
         setPrintDialogForTesting([this, file](QPrinter& printer) {
@@ -52,8 +52,7 @@ protected:
             return true;
         });
     }
-    // The top of each word in points from the top of the sheet, and the right end of the
-    // rightmost word; all the words' text.
+    // Each word's top in points from the sheet's top; the rightmost word's right end; all text.
     void readWords()
     {
         const QString boxes =
@@ -105,8 +104,7 @@ TEST_F(PrintedFormsTest, BothPagesReachAPdfFileLineByLineAndInPlace)
     EXPECT_NEAR(top["FFFFFF"], printableTop, lineHeight / 4);
 }
 
-// A 249-character name line continues under its value within the sheet, nothing of it lost, and
-// the lines after it move down.
+// A 249-character name line continues under its value, nothing lost; the lines after move down.
 TEST_F(PrintedFormsTest, LineTooLongForTheSheetContinuesUnderItsValue)
 {
     registrantRecord().firstname = std::string(74, 'F');
