@@ -1,17 +1,11 @@
 #pragma once
 
-// What the harnesses share: a check that names the broken property, the input cut into fields,
-// and a scratch folder removed at exit. The README says what each harness checks.
+// Shared by the harnesses; the README says what each one checks.
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <string>
-#include <string_view>
 #include <vector>
 
 #include <unistd.h>

@@ -1,5 +1,4 @@
-// Without libFuzzer, the normal test run replays each target's inputs: the files given and the
-// files in the folders given.
+// Without libFuzzer: replays the files given and those in the folders given.
 
 #include "tests/fuzz/Fuzz.h"
 

@@ -28,10 +28,7 @@ std::string crlf(std::string text)
 
 TEST(ReadEncodedValueTest, EncodingTable)
 {
-    struct Case
-    {
-        std::string line, value;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {" /\"(),:;<>@\\|#%&+=?", "+%2F%22%28%29%2C%3A%3B%3C%3E%40%5C%7C%23%25%26%2B%3D%3F"},
         // Left as they are: the characters the table does not name, and bytes of 128 and above.
         {"AZaz09'.-_*!$~[]{}^`\x80\xFC\xFF", "AZaz09'.-_*!$~[]{}^`\x80\xFC\xFF"},
@@ -39,18 +36,16 @@ TEST(ReadEncodedValueTest, EncodingTable)
         {std::string("a\r\tb\x01\x1F\x7F") + '\0', "a%0D%09b%01%1F%7F%00"},
         {"", "none"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [line, value] : cases) {
         for (const char* end : {"\n", ""}) {
-            std::string text = c.line + end + "next";
-            std::string_view rest(text.data(), *end ? text.size() : c.line.size());
-            EXPECT_EQ(ReadEncodedValue(rest), c.value) << c.line;
+            std::string text = line + end + "next";
+            std::string_view rest(text.data(), *end ? text.size() : line.size());
+            EXPECT_EQ(ReadEncodedValue(rest), value) << line;
             EXPECT_EQ(rest, *end ? "next" : "") << "the line and its line feed are consumed";
         }
     }
 }
 
-// Each row: the server, what it replies, the information file ("" for none), the flag before
-// and after, the messages shown, and the request path the server must get ("" for none).
 using InternetRegistrationTest = nettest::RegistrationTest;
 
 TEST_F(InternetRegistrationTest, SendsTheQueryAndJudgesTheReply)
@@ -66,57 +61,52 @@ TEST_F(InternetRegistrationTest, SendsTheQueryAndJudgesTheReply)
     std::string loneCrInfo = crlf(annsInfo), loneCr = annsPath;
     loneCrInfo.insert(loneCrInfo.find("Ann") + 3, "\r");
     loneCr.replace(loneCr.find("Ann"), 3, "Ann%0D");
-    struct Case
-    {
-        const char* name;
-        Behaviour behaviour;
-        std::string reply, information;
-        int before, after;
-        const std::vector<std::string>& boxes;
-        std::string path;
-    } cases[] = {
-        // Lines of modem connections follow the record.
-        {"success", Behaviour::Reply, "HTTP/1.0 200 OK\r\n\r\n<p>Success</p>",
-         crlf(annsInfo + "\n1\n2"), 0, 1, none, annsPath},
-        {"ending at byte 1000", Behaviour::Reply, std::string(993, 'x') + "Success", annsInfo, 0, 1,
-         none, annsPath},
-        {"straddling byte 1000", Behaviour::Reply, std::string(994, 'x') + "Success", annsInfo, 0,
-         0, failed, annsPath},
-        // 1000 bytes of line ends on disk are 500 bytes read as text.
-        {"after 1000 bytes of line ends", Behaviour::Reply,
-         crlf(std::string(500, '\n')) + "Success", annsInfo, 0, 1, none, annsPath},
-        {"other case", Behaviour::Reply, "HTTP/1.0 200 OK\r\n\r\nsuccess", annsInfo, 0, 0, failed,
-         annsPath},
-        {"zero byte before it", Behaviour::Reply, std::string("\0 Success", 9), annsInfo, 0, 1,
-         none, annsPath},
-        // A failed retry shows nothing; a carriage return not before a line feed is kept.
-        {"failed retry", Behaviour::Reply, "HTTP/1.0 500 Internal Server Error\r\n\r\n", loneCrInfo,
-         1, 1, none, loneCr},
-        {"refused", Behaviour::Refuse, "", annsInfo, 0, 0, refused, ""},
-        {"oversized", Behaviour::Reply, "Success", oversized, 0, 0, failed, ""},
-        {"no information file", Behaviour::Reply, "Success", "", 1, 1, missing, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        LoopbackServer server(c.behaviour, c.reply);
+    // Name, server, reply, oldinfo, flag before and after, messages, request ("": none).
+    using Boxes = const std::vector<std::string>&;
+    const std::tuple<const char*, Behaviour, std::string, std::string, int, int, Boxes, std::string>
+        cases[] = {
+            // Lines of modem connections follow the record.
+            {"success", Behaviour::Reply, "HTTP/1.0 200 OK\r\n\r\n<p>Success</p>",
+             crlf(annsInfo + "\n1\n2"), 0, 1, none, annsPath},
+            {"ending at byte 1000", Behaviour::Reply, std::string(993, 'x') + "Success", annsInfo,
+             0, 1, none, annsPath},
+            {"straddling byte 1000", Behaviour::Reply, std::string(994, 'x') + "Success", annsInfo,
+             0, 0, failed, annsPath},
+            // 1000 bytes of line ends on disk are 500 bytes read as text.
+            {"after 1000 bytes of line ends", Behaviour::Reply,
+             crlf(std::string(500, '\n')) + "Success", annsInfo, 0, 1, none, annsPath},
+            {"other case", Behaviour::Reply, "HTTP/1.0 200 OK\r\n\r\nsuccess", annsInfo, 0, 0,
+             failed, annsPath},
+            {"zero byte before it", Behaviour::Reply, std::string("\0 Success", 9), annsInfo, 0, 1,
+             none, annsPath},
+            // A failed retry shows nothing; a carriage return not before a line feed is kept.
+            {"failed retry", Behaviour::Reply, "HTTP/1.0 500 Internal Server Error\r\n\r\n",
+             loneCrInfo, 1, 1, none, loneCr},
+            {"refused", Behaviour::Refuse, "", annsInfo, 0, 0, refused, ""},
+            {"oversized", Behaviour::Reply, "Success", oversized, 0, 0, failed, ""},
+            {"no information file", Behaviour::Reply, "Success", "", 1, 1, missing, ""},
+        };
+    for (const auto& [name, behaviour, reply, information, before, after, expected, path] : cases) {
+        SCOPED_TRACE(name);
+        LoopbackServer server(behaviour, reply);
         testsupport::ScopedEnv env("REGISTER_SERVER", server.host());
         fs::remove("oldinfo");
-        if (!c.information.empty())
-            world.files().writeFile("oldinfo", c.information);
-        registrationSent = c.before;
+        if (!information.empty())
+            world.files().writeFile("oldinfo", information);
+        registrationSent = before;
         std::size_t seen = testsupport::boxesSeen(user).size();
-        for (const auto& box : c.boxes)
+        for (const auto& box : expected)
             user.answer(QString::fromStdString(box.substr(0, box.find(" | "))), "OK");
         SendInternetRegistration();
         ASSERT_TRUE(user.finished());
         auto boxes = testsupport::boxesSeen(user);
-        EXPECT_EQ(std::vector(boxes.begin() + seen, boxes.end()), c.boxes);
-        EXPECT_EQ(registrationSent, c.after);
-        if (c.path.empty())
+        EXPECT_EQ(std::vector(boxes.begin() + seen, boxes.end()), expected);
+        EXPECT_EQ(registrationSent, after);
+        if (path.empty())
             EXPECT_FALSE(server.connected()) << "nothing is sent";
         else
-            EXPECT_EQ(server.request(), nettest::requestFor(server.host(), c.path));
-        EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), !c.information.empty())
+            EXPECT_EQ(server.request(), nettest::requestFor(server.host(), path));
+        EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), !information.empty())
             << "no reply file is left";
     }
 }

@@ -1,4 +1,3 @@
-#include "net/NetManager.h"
 #include "tests/net/NetTestSupport.h"
 
 #include <QMessageBox>
@@ -76,33 +75,27 @@ TEST_F(NetManagerTest, StoresTheWholeReplyAndShowsTheCount)
     std::string binary(70001, '\0');
     for (char& byte : binary)
         byte = static_cast<char>(generator() & 0xFF);
-    struct Case
-    {
-        const char* name;
-        Behaviour behaviour;
-        std::string reply;
-        const char* megabytes;
-    } cases[] = {
+    const std::tuple<const char*, Behaviour, std::string, const char*> cases[] = {
         {"server closes at once", Behaviour::CloseAtOnce, "", "0.000"},
         {"1234567 bytes", Behaviour::Reply, std::string(1234567, 'r'), "1.235"},
         {"random binary", Behaviour::Reply, binary, "0.070"},
         {"no line end", Behaviour::Reply, std::string(4999, 'x'), "0.005"},
         {"never answers", Behaviour::Hold, "", "0.000"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        LoopbackServer server(c.behaviour, c.reply);
+    for (const auto& [name, behaviour, reply, megabytes] : cases) {
+        SCOPED_TRACE(name);
+        LoopbackServer server(behaviour, reply);
         auto start = Clock::now();
         NetManager exchange(server.host(), "/reply.txt");
-        if (c.behaviour == Behaviour::Hold) { // ends at the receive time limit
+        if (behaviour == Behaviour::Hold) { // ends at the receive time limit
             auto elapsed = millisecondsSince(start);
             EXPECT_GE(elapsed, nettest::ShortTimeLimits::limitMs);
             EXPECT_LT(elapsed, nettest::ShortTimeLimits::limitMs + 3000);
         }
         EXPECT_EQ(replyFileName, "reply.txt");
         ASSERT_TRUE(world.files().exists("reply.txt"));
-        EXPECT_TRUE(world.files().readFile("reply.txt") == c.reply) << "the reply, byte for byte";
-        EXPECT_EQ(progressText(), progressFor(c.megabytes));
+        EXPECT_TRUE(world.files().readFile("reply.txt") == reply) << "the reply, byte for byte";
+        EXPECT_EQ(progressText(), progressFor(megabytes));
         fs::remove("reply.txt");
         ui::StatusWindow(nullptr, nullptr);
     }

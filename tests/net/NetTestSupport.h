@@ -1,7 +1,6 @@
 #pragma once
 
-// What the HTTP client's tests share: a scripted peer on 127.0.0.1, short time limits, the
-// request the client must send, and a fixture for the registration.
+// Shared by the HTTP client's tests: a scripted peer on 127.0.0.1, short limits, the request.
 
 #include "net/NetManager.h"
 #include "registrant/ProgramRecord.h"
@@ -21,26 +20,27 @@
 
 namespace nettest {
 
-// A real socket peer that serves one connection on a thread of its own as told.
+// A real socket peer serving one connection on its own thread. Hold keeps the connection open
+// after the reply; StopReading reads nothing; NeverAccept never answers the connection attempt;
+// Dribble sends a byte every 50 ms.
 class LoopbackServer
 {
 public:
     enum class Behaviour
     {
-        Reply,       // reads the request, sends the reply, closes
-        CloseAtOnce, // ends its side at once without sending anything, then reads
-        Hold,        // reads the request, sends the reply, stays open and silent
-        StopReading, // reads nothing at all (with a small receive buffer) and holds on
-        Refuse,      // bound but not listening: the connection is refused
-        NeverAccept, // its queue is full: the connection attempt is never answered
-        Dribble,     // reads the request, sends the reply a byte every 50 ms, closes
+        Reply,
+        CloseAtOnce,
+        Hold,
+        StopReading,
+        Refuse,
+        NeverAccept,
+        Dribble
     };
 
     explicit LoopbackServer(Behaviour behaviour, std::string reply = {})
         : m_behaviour(behaviour), m_reply(std::move(reply)), m_request(m_promise.get_future())
     {
-        // Inherited by the connection: a client that sends far more soon blocks.
-        int small = 4096;
+        int small = 4096; // inherited by the connection: a client sending far more soon blocks
         if (behaviour == Behaviour::StopReading)
             ::setsockopt(m_socket, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
         sockaddr_in address{};
@@ -71,7 +71,7 @@ public:
 
     std::string host() const { return "127.0.0.1:" + std::to_string(m_port); }
     bool connected() const { return m_connected; }
-    // What the connection sent, once it has been served (waiting up to 5 s for that).
+    // What the connection sent, once served (waiting up to 5 s).
     std::string request()
     {
         return m_request.wait_for(std::chrono::seconds(5)) == std::future_status::ready
@@ -90,8 +90,7 @@ private:
             m_held = connection;
             return;
         }
-        // The end goes out first; reading the request afterwards keeps the kernel from
-        // answering the client's request with a reset.
+        // Reading the request after the end keeps the kernel from answering it with a reset.
         if (m_behaviour == Behaviour::CloseAtOnce)
             ::shutdown(connection, SHUT_WR);
         std::string request;
@@ -128,7 +127,6 @@ private:
     std::thread m_thread;
 };
 
-// Time limits short enough that waiting for them costs a test little.
 struct ShortTimeLimits
 {
     static constexpr int limitMs = 300;
@@ -143,8 +141,7 @@ inline std::string requestFor(const std::string& host, const std::string& path)
            config::productVersion + "\r\nHost: " + host + "\r\n\r\n";
 }
 
-// A registration in a world of its own, with the program's state reset before and after, and
-// a scripted user: a message the test does not expect fails it.
+// A registration in a world of its own; a message the scripted user does not expect fails it.
 class RegistrationTest : public ::testing::Test
 {
 protected:

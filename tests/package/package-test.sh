@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# The Debian package as a buyer meets it: built by CPack, unpacked into a scratch root and run
-# by an unprivileged user with a fresh home. The install folder stays untouched throughout.
+# The Debian package unpacked into a scratch root, run by an unprivileged user with a fresh home.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 source=$(cd "$2" && pwd)
@@ -20,7 +19,7 @@ desktop-file-validate "$root"/usr/share/applications/*.desktop "$root"/etc/xdg/a
 [ -f "$root/usr/share/icons/hicolor/scalable/apps/pantrix-register.svg" ] || fail "no icon"
 private=$(dirname "$(readlink -f "$root/usr/bin/pantrix-register")")
 
-# The demo program is the windowed program with a scripted user, run from the install folder.
+# The demo program: the windowed program with a scripted user.
 cp "$build/bin/register-demo" "$private/"
 chmod -R a-w "$root"
 listing() { (cd "$root" && find . -printf '%p %m %s %T@\n' -type f -exec sha1sum {} + | sort); }

@@ -1,5 +1,4 @@
-// The packed stores are the contract between the window definitions and the window classes:
-// the identifiers, kinds, limits and codes the code relies on.
+// The identifiers, kinds, limits and codes of the window definitions that the code relies on.
 
 #include <QAbstractButton>
 #include <QDialog>

@@ -1,8 +1,7 @@
 #pragma once
 
-// A clock for tests, installed while it lives. Time moves only when told: sleep() advances it
-// at once, and every read of the tick count moves it on by a step (1 ms unless set), so that a
-// loop polling the clock until a time limit always ends.
+// A clock installed while it lives. sleep() advances it at once; every tick count read moves it
+// on by a step (1 ms unless set), so a loop polling it until a time limit always ends.
 
 #include "platform/Clock.h"
 
@@ -27,7 +26,6 @@ public:
     void sleep(std::uint32_t milliseconds) override { m_tick += milliseconds; }
 
     void setToday(int year, int month, int day) { m_today = {year, month, day}; }
-    void advance(std::uint32_t milliseconds) { m_tick += milliseconds; }
     void setTickStep(std::uint32_t milliseconds) { m_step = milliseconds; } // 0 stops it
     std::uint32_t now() const { return m_tick; } // without moving the clock
 

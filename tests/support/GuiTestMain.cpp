@@ -1,5 +1,4 @@
-// The main function of the GUI test programs: the application object lives for the whole run,
-// as it does in the program, and the tests run inside it.
+// The GUI tests run inside one application object, as the program does.
 
 #include "ui/Application.h"
 #include "ui/testing/ScriptedUser.h"

@@ -12,15 +12,12 @@
 #include <QProcess>
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
-#include <string>
 
 namespace testsupport {
 
-// The folder that holds the built program and its resource files.
+// The folder of the built program and its resource files.
 inline std::string binaryDirectory()
 {
     const char* directory = std::getenv("REGISTER_BIN_DIR");

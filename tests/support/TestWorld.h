@@ -1,7 +1,6 @@
 #pragma once
 
-// A fresh temporary folder for each test, removed when the world goes: a program directory (the
-// working directory meanwhile), a Windows directory ($WINDIR) and the XDG settings folders.
+// A temporary folder for a test: program directory (the working directory), $WINDIR and XDG.
 
 #include "tests/support/FakeClock.h"
 
@@ -10,26 +9,33 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <list>
 #include <optional>
-#include <string>
-#include <string_view>
-#include <system_error>
-#include <utility>
-#include <vector>
 
 namespace testsupport {
 
-inline std::optional<std::string> getEnv(const std::string& name)
+// Sets (or, with no value, removes) an environment variable for the life of the object.
+class ScopedEnv
 {
-    const char* value = std::getenv(name.c_str());
-    return value ? std::optional<std::string>(value) : std::nullopt;
-}
+public:
+    ScopedEnv(std::string name, const std::optional<std::string>& value) : m_name(std::move(name))
+    {
+        if (const char* previous = std::getenv(m_name.c_str()))
+            m_previous = previous;
+        set(value);
+    }
+    ~ScopedEnv() { set(m_previous); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
 
-inline void setEnv(const std::string& name, const std::optional<std::string>& value)
-{
-    value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
-}
+private:
+    void set(const std::optional<std::string>& value)
+    {
+        value ? ::setenv(m_name.c_str(), value->c_str(), 1) : ::unsetenv(m_name.c_str());
+    }
+    std::string m_name;
+    std::optional<std::string> m_previous;
+};
 
 class TestWorld
 {
@@ -46,18 +52,14 @@ public:
         std::filesystem::create_directory(m_windowsDir = m_root / "windows");
         for (const auto& [name, value] : {std::pair{"WINDIR", m_windowsDir},
                                           {"XDG_CONFIG_HOME", m_root / "config"},
-                                          {"XDG_CONFIG_DIRS", m_root / "xdg"}}) {
-            m_previousEnv.emplace_back(name, getEnv(name));
-            setEnv(name, value.string());
-        }
+                                          {"XDG_CONFIG_DIRS", m_root / "xdg"}})
+            m_env.emplace_back(name, value.string());
         std::filesystem::current_path(m_programDir);
     }
     ~TestWorld()
     {
         std::error_code error;
         std::filesystem::current_path(m_previousDir, error);
-        for (const auto& [name, value] : m_previousEnv)
-            setEnv(name, value);
         // A test may have taken away a folder's write permission.
         for (const auto& entry : std::filesystem::recursive_directory_iterator(m_root, error))
             if (entry.is_directory(error) && !entry.is_symlink(error))
@@ -101,25 +103,7 @@ public:
 private:
     std::filesystem::path m_root, m_programDir, m_windowsDir;
     std::filesystem::path m_previousDir = std::filesystem::current_path();
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_previousEnv;
-};
-
-// Sets (or, with no value, removes) an environment variable for the life of the object.
-class ScopedEnv
-{
-public:
-    ScopedEnv(std::string name, const std::optional<std::string>& value)
-        : m_name(std::move(name)), m_previous(getEnv(m_name))
-    {
-        setEnv(m_name, value);
-    }
-    ~ScopedEnv() { setEnv(m_name, m_previous); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string m_name;
-    std::optional<std::string> m_previous;
+    std::list<ScopedEnv> m_env;
 };
 
 } // namespace testsupport

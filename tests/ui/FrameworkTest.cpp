@@ -9,9 +9,6 @@ using testing::ElementsAre;
 
 namespace {
 
-const char* const windowNames[] = {"COUNTRY", "METHOD", "DATA_WINDOW", "DIALING_CONFIGURE",
-                                   "STATUS_WINDOW"};
-
 TEST(FrameworkTest, StoreRefusesFilesItCannotUse)
 {
     EXPECT_THAT(UI_PATH::SplitList("/a;/b:/c;;/d"), ElementsAre("/a", "/b", "/c", "/d"));
@@ -26,7 +23,8 @@ TEST(FrameworkTest, StoreRefusesFilesItCannotUse)
     for (std::size_t size = 0; size < whole.size(); size += size + 61 < whole.size() ? 61 : 1) {
         world.files().writeFile(dir / "ROBJECTS.DAT", whole.substr(0, size));
         ResourceStore cut("ROBJECTS.DAT", UI_PATH({dir.string()}));
-        for (const char* name : windowNames)
+        for (const char* name :
+             {"COUNTRY", "METHOD", "DATA_WINDOW", "DIALING_CONFIGURE", "STATUS_WINDOW"})
             EXPECT_TRUE(cut.Error() || std::unique_ptr<QWidget>(cut.LoadWindow(name))) << size;
     }
     MessageTable table("# comment\n209=On-Line Registration\n\n12 = padded \nnonsense\n=7\n");
