@@ -20,27 +20,20 @@ namespace modemtest {
 
 namespace fs = std::filesystem;
 
-// tools/modemsim on COM port n until the object goes; its receiver stores files in received.
+// tools/modemsim on COM port n until the object goes; its receiver stores files in receiveDir().
 struct ModemSimulator
 {
-    ModemSimulator(const testsupport::TestWorld& world, int comPort,
-                   std::vector<std::string> options = {})
+    ModemSimulator(const testsupport::TestWorld& world, int comPort, QStringList options = {})
+        : home(world.root() / ("modem-com" + std::to_string(comPort)))
     {
-        fs::path home = world.root() / ("modem-com" + std::to_string(comPort));
-        received = home / "received";
-        fs::remove_all(home); // a simulator started again on a port begins afresh
-        fs::create_directories(received);
+        fs::create_directories(receiveDir());
         fs::path link = world.windowsDir() / "dosdevices" / ("com" + std::to_string(comPort));
-        QStringList arguments = {"--link",          link.c_str(),
-                                 "--log",           (home / "commands.log").c_str(),
-                                 "--receive-dir",   received.c_str(),
-                                 "--receiver-log",  (home / "receiver.log").c_str(),
-                                 "--dial-delay-ms", "20",
-                                 "--guard-ms",      "50"};
-        for (const std::string& option : options) // later options win
-            arguments << QString::fromStdString(option);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(MODEMSIM_EXECUTABLE, arguments);
+        process.start(MODEMSIM_EXECUTABLE,
+                      QStringList{"--link", link.c_str(), "--log", (home / "commands.log").c_str(),
+                                  "--receive-dir", receiveDir().c_str(), "--dial-delay-ms", "20",
+                                  "--guard-ms", "50"}
+                          << options);
         while (!process.canReadLine()) // it prints a line once its line is ready
             if (!process.waitForReadyRead(10000))
                 throw std::runtime_error("the modem simulator did not start");
@@ -51,26 +44,26 @@ struct ModemSimulator
     std::vector<std::string> commands() const
     {
         std::vector<std::string> lines;
-        std::ifstream file(received.parent_path() / "commands.log");
+        std::ifstream file(home / "commands.log");
         for (std::string line; std::getline(file, line);)
             lines.push_back(line);
         return lines;
     }
+    fs::path receiveDir() const { return home / "received"; }
 
-    const fs::path& receiveDir() const { return received; }
-    fs::path received;
+    fs::path home;
     QProcess process;
 };
 
 // Notes each new "title | text" of the status window and its tick; keeps the test clock at most
-// ten times faster than real time, so that a peer in another process gets its share of the time.
+// ten times faster than real time (but in a busy line's wait), so that the simulator keeps up.
 struct WatchingDesktop : platform::Desktop
 {
     explicit WatchingDesktop(const testsupport::FakeClock* clock) : clock(clock)
     {
         platform::setDesktop(this);
     }
-    ~WatchingDesktop() override { platform::setDesktop(previous == this ? nullptr : previous); }
+    ~WatchingDesktop() override { platform::setDesktop(previous); }
     void beep() override { previous->beep(); }
     int messageBox(const std::string& text, const std::string& caption, unsigned style) override
     {
@@ -88,7 +81,6 @@ struct WatchingDesktop : platform::Desktop
                 statusTicks.push_back(clock->now());
             }
         }
-        // A tenth of the test clock's time passes in real time, but in a busy line's quiet wait.
         bool busyWait = !statusTexts.empty() && statusTexts.back().starts_with("The Line is Busy");
         auto due = lastReal + std::chrono::microseconds((clock->now() - lastFake) * 100ull);
         if (!busyWait && due > std::chrono::steady_clock::now())
