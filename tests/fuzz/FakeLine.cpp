@@ -33,9 +33,8 @@ long GFSerial::Read(void* buffer, std::size_t size)
 
 unsigned int GFSerial::GetString(unsigned char* buffer, unsigned int room, int, long)
 {
-    const long count = room > 0 ? Read(buffer, room - 1) : 0;
-    if (room > 0)
-        buffer[count] = '\0';
+    const long count = Read(buffer, room - 1);
+    buffer[count] = '\0';
     return unsigned(count);
 }
 
