@@ -10,58 +10,50 @@ using fuzz::line;
 
 namespace {
 
-// The peer answers each write, handed to the program readSize bytes a read, with reply(bytes).
-struct LineTest : ::testing::Test
+TEST(LineTest, AwaitOkWantsOkAndACarriageReturnAndHangingUpTriesThreeTimes)
 {
-    void peer(std::function<std::string(std::string_view)> reply, std::size_t readSize = SIZE_MAX)
-    {
+    fuzz::FakeWorld world;
+    GFSerial port{nullptr};
+    std::string sent;
+    // The peer answers each write with reply(bytes), handed to the program readSize bytes a read.
+    const auto peer = [&](std::size_t readSize, auto reply) {
         line = {};
         line.readSize = readSize;
-        line.onWrite = [this, reply](std::string_view bytes) {
+        line.onWrite = [&sent, reply](std::string_view bytes) {
             line.incoming += reply(bytes);
             sent += bytes;
         };
         sent.clear();
-    }
-    fuzz::FakeWorld world;
-    GFSerial port{nullptr};
-    std::string sent;
-};
-
-TEST_F(LineTest, AwaitOkWantsOkAndACarriageReturnWithinTwoSeconds)
-{
+    };
     // The reply, whether it is an OK, and whether the wait runs to its limit (the dial's wait is
     // the fuzz target's).
-    const std::tuple<std::string, int, bool> cases[] = {
+    const std::tuple<std::string, int, bool> replies[] = {
         {"AT\r\r\nOK\r\n", 1, false},
         {"AT\r\r\nok\r\n", 0, true},
         {"\r\nOK", 0, true},
         {std::string(995, '#'), 0, false}}; // a flood that fills the buffer
-    for (const auto& [reply, result, waits] : cases) {
-        peer([&](auto) { return sent.empty() ? reply : ""; }, reply.size() > 900 ? SIZE_MAX : 3);
+    for (const auto& [reply, result, waits] : replies) {
+        peer(reply.size() > 900 ? SIZE_MAX : 3, [&](auto) { return sent.empty() ? reply : ""; });
         unsigned char buffer[modem::callReplySize];
         const std::uint32_t start = world.clock.now();
         EXPECT_EQ(modem::SendCommand(port, "AT", buffer), result) << reply;
         EXPECT_EQ(world.clock.now() - start >= 2000, waits) << reply;
         EXPECT_LT(world.clock.now() - start, 2200u) << reply;
     }
-}
 
-TEST_F(LineTest, HangingUpEscapesThenHangsUpTwiceAtMostThreeTimes)
-{
-    // 'y' for each hang-up command the modem confirms, in order; the escape confirmed or not.
-    const std::tuple<const char*, bool, int, std::string> cases[] = {
+    // To hang up: 'y' for each hang-up command the modem confirms, in order; the escape confirmed
+    // or not. The hang-up command goes twice, the whole at most three times.
+    const std::tuple<const char*, bool, int, std::string> hangUps[] = {
         {"yy", false, 1, "+++ATH\rATH\r"}, // a modem on hook ignores the escape
         {"", false, 0, "+++ATH\r+++ATH\r+++ATH\r"},
         {"ynynyn", true, 0, "+++ATH\rATH\r+++ATH\rATH\r+++ATH\rATH\r"},
         {"nyy", true, 1, "+++ATH\r+++ATH\rATH\r"}};
     RegistrationSettings settings;
     std::tie(settings.OffLine, settings.HangUp) = std::tuple("+++", "ATH");
-    for (const auto& [confirmed, escapeConfirmed, result, traffic] : cases) {
-        std::size_t hangUps = 0;
-        peer([&](std::string_view bytes) {
-            return (bytes == "+++" ? escapeConfirmed
-                                   : confirmed[hangUps] && confirmed[hangUps++] == 'y')
+    for (const auto& [confirmed, escapeConfirmed, result, traffic] : hangUps) {
+        std::size_t i = 0;
+        peer(SIZE_MAX, [&](std::string_view bytes) {
+            return (bytes == "+++" ? escapeConfirmed : confirmed[i] && confirmed[i++] == 'y')
                        ? "\r\nOK\r\n"
                        : "";
         });
