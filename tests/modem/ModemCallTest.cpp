@@ -4,13 +4,10 @@
 #include "BuildConfig.h"
 #include "app/Settings.h"
 #include "modem/DialUpCall.h"
-#include "modem/DialingConfigureWindow.h"
 #include "modem/ModemRegistration.h"
 #include "modem/Serial.h"
 #include "tests/modem/ModemTestSupport.h"
 #include "tests/support/GuiWorld.h"
-
-#include <random>
 
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -58,10 +55,9 @@ TEST_F(ModemTest, ARegistrationThroughBusyLinesAsTheModemHearsItAndTheServerGets
     // it.
     settings.ComPort = 0;
     settings.CallWaiting = 1;
-    std::mt19937 random(1);
     std::string contents = "+++\x18\x18\x06\x15\x04";
-    while (contents.size() < 3000)
-        contents += static_cast<char>(random() & 0xFF);
+    for (int i = 0; i < 3000; ++i)
+        contents += static_cast<char>(i * 97);
     world.files().writeFile("oldinfo", contents);
     ModemSimulator modem(world.files(), comPort,
                          {"--script", "BUSY,BUSY,BUSY,BUSY,BUSY,BUSY,BUSY,CONNECT"});
@@ -127,7 +123,6 @@ std::vector<int> portsOpenedBy(const testsupport::TestWorld& world,
 
 TEST_F(ModemTest, TheSearchThePortAndCallsThatCannotDialOrFindNoModem)
 {
-    EXPECT_EQ(modem::composeDialCommand(settings), "ATDT" + number); // the rest in the calls
     settings.CallWaiting = 1; // a dial command of 227 characters before the number
     settings.DialString = "ATD" + std::string(71, ' ');
     settings.OutsideNumber = std::string(74, '9');
@@ -152,7 +147,6 @@ TEST_F(ModemTest, TheSearchThePortAndCallsThatCannotDialOrFindNoModem)
     EXPECT_THAT(portsOpenedBy(world.files(), [&] { EXPECT_EQ(modem::FindModem(settings), 1); }),
                 ElementsAre(3, 8, 7, 6));
     EXPECT_GE(clock.now() - start, 2 * 2000u);
-    EXPECT_EQ(settings.ComPort, comPort);
     {
         // The port is set up as asked, and a read does not overrun the room it has.
         GFComWin32 link(comPort - 1, 4096, 2048, 0);
