@@ -121,7 +121,7 @@ std::vector<int> portsOpenedBy(const testsupport::TestWorld& world,
     return opened;
 }
 
-TEST_F(ModemTest, TheSearchThePortAndCallsThatCannotDialOrFindNoModem)
+TEST_F(ModemTest, TheSearchThePortAndEachCallThatFails)
 {
     settings.CallWaiting = 1; // a dial command of 227 characters before the number
     settings.DialString = "ATD" + std::string(71, ' ');
@@ -140,7 +140,9 @@ TEST_F(ModemTest, TheSearchThePortAndCallsThatCannotDialOrFindNoModem)
                         "error|Transfer Failed - Unknown error|");
     // COM9 answers nothing: its test is tried twice, two seconds each. The modem ignores ATZ.
     settings.ComPort = 3;
-    ModemSimulator modem(world.files(), comPort, {"--ignore", "ATZ"}),
+    ModemSimulator modem(world.files(), comPort,
+                         {"--ignore", "ATZ", "--cancel-after", "1", "--script",
+                          "NO ANSWER,NO CARRIER,ERROR,NO DIALTONE,CONNECT"}),
         mute(world.files(), 9, {"--mute"});
     ScriptedUser user;
     std::uint32_t start = clock.now();
@@ -177,6 +179,24 @@ TEST_F(ModemTest, TheSearchThePortAndCallsThatCannotDialOrFindNoModem)
     EXPECT_THAT(modem.commands(), ElementsAre("ATE1Q0V1", "ATE1", "ATE1Q0V1", "ATZ", "ATZ",
                                               "ATE1Q0V1", initialised[1], "ATX4"));
 
+    // Each failure is put to the user; the fifth call connects to a receiver that cancels. Cancel
+    // asks first; No keeps the window. Closed, it ends it all, without the prefix typed.
+    settings.OutsideNumber = "8,";
+    for (auto title : {"No Answer", "No Carrier", "Other Errors", "No Dialtone?", "Other Errors"})
+        user.press(dialing, ui::OK_EVENT).answer(title, "Yes");
+    user.type(dialing, "PREFIX", "9")
+        .press(dialing, ui::CANCEL_EVENT)
+        .answer("Registration", "No")
+        .closeByTitleBar(dialing);
+    EXPECT_EQ(modem::runRetryDriver(settings), 0);
+    EXPECT_TRUE(user.finished());
+    EXPECT_EQ(settings.OutsideNumber.str(), "8,");
+    auto commands = modem.commands();
+    ASSERT_GE(commands.size(), 6u);
+    EXPECT_THAT(std::vector(commands.end() - 6, commands.end()),
+                ElementsAre("+++", "ATH", "ATH", "ATE1Q0V1", initialised[1], "ATX4"))
+        << "a hang-up after the failed transfer; the cancelled call dials nothing";
+
     modemtest::blockOtherPorts(world.files(), {});
     EXPECT_EQ(call(), modem::PortError);
     settings.ComPort = 3;
@@ -187,28 +207,6 @@ TEST_F(ModemTest, TheSearchThePortAndCallsThatCannotDialOrFindNoModem)
     EXPECT_EQ(settings.ComPort, 0) << "searched again without the port configured";
     const std::string asked =
         "No Modem | A modem could not be found.  Do you want to try the modem again?";
-    EXPECT_THAT(testsupport::boxesSeen(user), ElementsAre(asked, asked));
-}
-
-TEST_F(ModemTest, EachFailureIsPutToTheUser)
-{
-    // The fifth call connects to a receiver that cancels mid-transfer.
-    ModemSimulator modem(
-        world.files(), comPort,
-        {"--script", "NO ANSWER,NO CARRIER,ERROR,NO DIALTONE,CONNECT", "--cancel-after", "1"});
-    ScriptedUser user;
-    for (auto title : {"No Answer", "No Carrier", "Other Errors", "No Dialtone?", "Other Errors"})
-        user.press(dialing, ui::OK_EVENT).answer(title, "Yes");
-    // Cancel asks first; No keeps the window. Closed, it ends it all, without the prefix typed.
-    user.type(dialing, "PREFIX", "9")
-        .press(dialing, ui::CANCEL_EVENT)
-        .answer("Registration", "No")
-        .closeByTitleBar(dialing);
-    settings.OutsideNumber = "8,";
-
-    EXPECT_EQ(modem::runRetryDriver(settings), 0);
-
-    EXPECT_TRUE(user.finished());
     EXPECT_THAT(testsupport::boxesSeen(user),
                 ElementsAre("No Answer | No Answer  Would you like to try again?",
                             "No Carrier | No Carrier  Would you like to try again?",
@@ -216,12 +214,8 @@ TEST_F(ModemTest, EachFailureIsPutToTheUser)
                             "No Dialtone? | No dialtone detected.  Make sure the phone line is "
                             "connected\n to your computer.  Would you like to try again?",
                             "Other Errors | Internal Error  Would you like to try again?",
-                            testing::StartsWith("Registration | Completing this registration")));
-    EXPECT_EQ(settings.OutsideNumber.str(), "8,");
-    auto commands = modem.commands();
-    ASSERT_GE(commands.size(), 6u);
-    EXPECT_EQ(commands[commands.size() - 6] + commands[commands.size() - 5], "ATHATH");
-    EXPECT_EQ(commands.back(), "ATX4") << "the cancelled call dials nothing";
+                            testing::StartsWith("Registration | Completing this registration"),
+                            asked, asked));
 }
 
 } // namespace
