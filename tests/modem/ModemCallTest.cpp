@@ -37,11 +37,6 @@ struct ModemTest : ::testing::Test
         settings.DialToneCommand = settings.DialToneOn.view();
     }
 
-    modem::CallResult call(const char* file = "oldinfo")
-    {
-        return modem::DialUpCall(settings, (world.files().programDir() / file).c_str());
-    }
-
     testsupport::GuiWorld world;
     testsupport::FakeClock clock;
     modemtest::WatchingDesktop desktop{&clock};
@@ -169,12 +164,12 @@ TEST_F(ModemTest, TheSearchThePortAndEachCallThatFails)
     // Without the file the call ends before the dialing window; the initialisation is tried
     // twice, without its second string. Then a prefix one character too long for the command.
     settings.InitString = "ATZ";
-    EXPECT_EQ(call("missing"), modem::NoInfoFile);
+    EXPECT_EQ(modem::DialUpCall(settings, "missing"), modem::NoInfoFile);
     settings.InitString = initialised[1];
     settings.InitString2 = "";
     settings.PhoneNumber = std::string(25, '5');
     user.type(dialing, "PREFIX", QString(80, '9')).press(dialing, ui::OK_EVENT);
-    EXPECT_EQ(call(), modem::ModemError);
+    EXPECT_EQ(modem::DialUpCall(settings, "oldinfo"), modem::ModemError);
     EXPECT_EQ(settings.OutsideNumber.str(), std::string(73, '9') + ",");
     EXPECT_THAT(modem.commands(), ElementsAre("ATE1Q0V1", "ATE1", "ATE1Q0V1", "ATZ", "ATZ",
                                               "ATE1Q0V1", initialised[1], "ATX4"));
@@ -198,7 +193,7 @@ TEST_F(ModemTest, TheSearchThePortAndEachCallThatFails)
         << "a hang-up after the failed transfer; the cancelled call dials nothing";
 
     modemtest::blockOtherPorts(world.files(), {});
-    EXPECT_EQ(call(), modem::PortError);
+    EXPECT_EQ(modem::DialUpCall(settings, "oldinfo"), modem::PortError);
     settings.ComPort = 3;
     user.answer("No Modem", "Yes").closeByTitleBar("No Modem"); // not a Yes
     EXPECT_THAT(

@@ -9,7 +9,6 @@
 #include "ui/framework/Window.h"
 
 #include <QProcess>
-#include <QVariant>
 #include <QWidget>
 
 #include <chrono>
