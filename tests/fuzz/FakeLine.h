@@ -107,7 +107,6 @@ struct Receiver
         answer();
         GFSerial port(nullptr);
         GFYmodem sender(&port, nullptr);
-        sender.SetTiming({1000, 1000, 10, 100});
         const int status = sender.Send(path.c_str());
         repeats = sender.Repeats();
         FUZZ_CHECK(status != GFYmodem::transferred || (endDone && acknowledged == size));

@@ -48,7 +48,6 @@ TEST_F(ModemTest, ARegistrationThroughBusyLinesAsTheModemHearsItAndTheServerGets
     // The search finds the modem. Seven busy lines (4 waits, the question, 2 waits), then a call
     // that sends every byte value. The sixth call dials with pulse and prefix " 9"; later ones keep
     // it.
-    settings.ComPort = 0;
     settings.CallWaiting = 1;
     std::string contents = "+++\x18\x18\x06\x15\x04";
     for (int i = 0; i < 3000; ++i)

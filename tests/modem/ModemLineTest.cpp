@@ -66,21 +66,24 @@ TEST(YmodemTest, EachAnswerOfTheReceiver)
 {
     // For 3000 bytes rb answers the start with C, block 0 with ACK C, the three long blocks with
     // ACK, the EOT with NAK, the EOT again with ACK C and the empty block 0 with ACK: "25000150".
-    const std::tuple<const char*, const char*, const char*, int, int> cases[] = {
-        {"as rb answers", "", "25000150", GFYmodem::transferred, 0},
-        {"NAK sends the block again", "", "250100150", GFYmodem::transferred, 1},
-        {"silence sends the block again", "", "250040150", GFYmodem::transferred, 1},
-        {"noise before the C is no answer", " 57600\r\n", "25000150", GFYmodem::transferred, 0},
-        {"CAN CAN stops the transfer", "", "2503", GFYmodem::remoteCancelled, 0},
-        {"a block never acknowledged", "", "2501111111111", GFYmodem::tooManyRetries, 10},
-        {"the C of CONNECT is no request", "CONNECT 57600\r\n", "4", GFYmodem::tooManyRetries, 0},
-        {"XMODEM's NAK asks for checksums", "\25\25", "1", GFYmodem::protocolError, 0}};
-    for (const auto& [what, before, answers, status, repeated] : cases) {
+    // Then the blocks sent again, and the seconds the sender waited for an answer.
+    const std::tuple<const char*, const char*, const char*, int, int, int> cases[] = {
+        {"as rb answers", "", "25000150", GFYmodem::transferred, 0, 0},
+        {"NAK sends the block again", "", "250100150", GFYmodem::transferred, 1, 0},
+        {"silence sends the block again", "", "250040150", GFYmodem::transferred, 1, 10},
+        {"noise before the C is no answer", " 57600\r\n", "25000150", GFYmodem::transferred, 0, 0},
+        {"CAN CAN stops the transfer", "", "2503", GFYmodem::remoteCancelled, 0, 0},
+        {"a block never acknowledged", "", "2501111111111", GFYmodem::tooManyRetries, 10, 0},
+        {"CONNECT's C is no request", "CONNECT 57600\r\n", "4", GFYmodem::tooManyRetries, 0, 60},
+        {"XMODEM's NAK asks for checksums", "\25\25", "1", GFYmodem::protocolError, 0, 0}};
+    for (const auto& [what, before, answers, status, repeated, seconds] : cases) {
         fuzz::FakeWorld world;
         fuzz::Receiver receiver;
         receiver.answers = answers;
+        const std::uint32_t start = world.clock.now();
         EXPECT_EQ(receiver.transfer(3000, before), status) << what;
         EXPECT_EQ(receiver.repeats, repeated) << what;
+        EXPECT_EQ((world.clock.now() - start) / 1000, unsigned(seconds)) << what;
         EXPECT_EQ(receiver.cancelled && !receiver.weCancelled,
                   status == GFYmodem::tooManyRetries || status == GFYmodem::protocolError)
             << what << ": a listening receiver is told";
