@@ -46,8 +46,7 @@ struct ModemTest : ::testing::Test
 TEST_F(ModemTest, ARegistrationThroughBusyLinesAsTheModemHearsItAndTheServerGetsIt)
 {
     // The search finds the modem. Seven busy lines (4 waits, the question, 2 waits), then a call
-    // that sends every byte value. The sixth call dials with pulse and prefix " 9"; later ones keep
-    // it.
+    // that sends every byte value. Call six dials pulse with prefix " +9", which later ones keep.
     settings.CallWaiting = 1;
     std::string contents = "+++\x18\x18\x06\x15\x04";
     for (int i = 0; i < 3000; ++i)
@@ -59,14 +58,14 @@ TEST_F(ModemTest, ARegistrationThroughBusyLinesAsTheModemHearsItAndTheServerGets
     std::vector<std::string> commands = {"ATE1Q0V1"}; // the search's test
     for (int call = 0; call < 8; ++call) {
         if (call == 5)
-            user.type(dialing, "PREFIX", " 9").choose(dialing, "PULSE");
+            user.type(dialing, "PREFIX", " +9").choose(dialing, "PULSE");
         user.press(dialing, ui::OK_EVENT);
         if (call == 4)
             user.answer("Try Again?", "Yes");
         commands.insert(commands.end(), initialised.begin(), initialised.end());
         commands.push_back(call < 5    ? "ATDT*77,," + number
-                           : call == 5 ? "ATDP 9,,,1177,," + number
-                                       : "ATDT 9,,,*77,," + number);
+                           : call == 5 ? "ATDP +9,,,1177,," + number
+                                       : "ATDT +9,,,*77,," + number);
     }
     commands.insert(commands.end(), {"+++", "ATH", "ATH"});
 
