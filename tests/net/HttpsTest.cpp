@@ -163,10 +163,6 @@ TEST_F(HttpsTest, ConnectionsThatCannotBeTrustedAreRefused)
         EXPECT_EQ(user.sightings().at(seen).text.toStdString(), message);
         EXPECT_EQ(registrationSent, 0);
     }
-    for (const auto* logged : {&expired, &otherHost, &selfSigned})
-        EXPECT_EQ(logged->read(".log").find("GET"), std::string::npos);
-    for (auto* server : {&stalling, &closing})
-        EXPECT_EQ(server->request().find("GET"), std::string::npos);
 }
 
 } // namespace

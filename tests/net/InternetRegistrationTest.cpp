@@ -102,10 +102,7 @@ TEST_F(InternetRegistrationTest, SendsTheQueryAndJudgesTheReply)
         auto boxes = testsupport::boxesSeen(user);
         EXPECT_EQ(std::vector(boxes.begin() + seen, boxes.end()), expected);
         EXPECT_EQ(registrationSent, after);
-        if (path.empty())
-            EXPECT_FALSE(server.connected()) << "nothing is sent";
-        else
-            EXPECT_EQ(server.request(), nettest::requestFor(server.host(), path));
+        EXPECT_EQ(server.request(), path.empty() ? "" : nettest::requestFor(server.host(), path));
         EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), !information.empty())
             << "no reply file is left";
     }

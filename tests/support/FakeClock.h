@@ -18,8 +18,6 @@ public:
         platform::setClock(this);
     }
     ~FakeClock() override { platform::setClock(nullptr); }
-    FakeClock(const FakeClock&) = delete;
-    FakeClock& operator=(const FakeClock&) = delete;
 
     std::uint32_t tickCount() override { return std::exchange(m_tick, m_tick + m_step); }
     platform::Date today() override { return m_today; }

@@ -25,8 +25,6 @@ public:
         set(value);
     }
     ~ScopedEnv() { set(m_previous); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
 
 private:
     void set(const std::optional<std::string>& value)
@@ -60,15 +58,8 @@ public:
     {
         std::error_code error;
         std::filesystem::current_path(m_previousDir, error);
-        // A test may have taken away a folder's write permission.
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(m_root, error))
-            if (entry.is_directory(error) && !entry.is_symlink(error))
-                std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                             std::filesystem::perm_options::add, error);
         std::filesystem::remove_all(m_root, error);
     }
-    TestWorld(const TestWorld&) = delete;
-    TestWorld& operator=(const TestWorld&) = delete;
 
     const std::filesystem::path& root() const { return m_root; }
     const std::filesystem::path& programDir() const { return m_programDir; }
