@@ -37,12 +37,8 @@ TEST(ReadEncodedValueTest, EncodingTable)
         {"", "none"},
     };
     for (const auto& [line, value] : cases) {
-        for (const char* end : {"\n", ""}) {
-            std::string text = line + end + "next";
-            std::string_view rest(text.data(), *end ? text.size() : line.size());
-            EXPECT_EQ(ReadEncodedValue(rest), value) << line;
-            EXPECT_EQ(rest, *end ? "next" : "") << "the line and its line feed are consumed";
-        }
+        std::string_view rest = line;
+        EXPECT_EQ(ReadEncodedValue(rest), value) << line;
     }
 }
 

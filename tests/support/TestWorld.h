@@ -71,17 +71,13 @@ public:
         std::error_code error;
         if (path.has_parent_path())
             std::filesystem::create_directories(path.parent_path(), error);
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        file.close();
-        if (!file)
-            ADD_FAILURE() << "cannot write " << path;
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        EXPECT_EQ(std::filesystem::file_size(path, error), bytes.size()) << path;
     }
     std::string readFile(const std::filesystem::path& path) const
     {
         std::ifstream file(path, std::ios::binary);
-        if (!file)
-            ADD_FAILURE() << "cannot read " << path;
+        EXPECT_TRUE(file) << "cannot read " << path;
         return std::string(std::istreambuf_iterator<char>(file), {});
     }
     // A dangling symbolic link counts.

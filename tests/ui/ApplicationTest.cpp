@@ -1,6 +1,5 @@
 #include "tests/support/GuiWorld.h"
 
-#include <QPointer>
 #include <QProcess>
 
 using namespace ui;
@@ -34,38 +33,7 @@ fs::path searchOnly(testsupport::GuiWorld& world, std::initializer_list<const ch
     return folder;
 }
 
-TEST(ApplicationTest, ServiceManagerSetsTitleAndExitFunctionAndTakesTheWindows)
-{
-    testsupport::GuiWorld world;
-    searchOnly(world, {"p_servic.z_t", "p_direct.z_t"});
-    QPointer<QWidget> leftOpen;
-    {
-        ZAF_SERVICE_MANAGER services;
-        EXPECT_EQ(UIW_WINDOW::windowManager->Title(), "On-Line Registration");
-        EXPECT_EQ(UIW_WINDOW::windowManager->GetExitFunction(), &ConfirmExit);
-        services.Add(new ZAF_DIRECTORY_SERVICE);
-        EXPECT_EQ(services.FindService("ZAF_DIRECTORY_SERVICE"), services.FindService(3101));
-        auto* window = new UIW_WINDOW("COUNTRY");
-        UIW_WINDOW::windowManager->Add(window);
-        leftOpen = window->NativeWindow();
-    }
-    EXPECT_TRUE(leftOpen.isNull()) << "windows still on the screen go with the service manager";
-    EXPECT_EQ(UI_ERROR_SYSTEM::errorSystem, nullptr);
-    EXPECT_EQ(UIW_WINDOW::windowManager->GetExitFunction(), nullptr);
-
-    auto& events = *UIW_WINDOW::eventManager;
-    ScriptedUser user;
-    user.answer("Exit Pantrix?", "No").answer("Exit Pantrix?", "Yes");
-    EXPECT_EQ(ConfirmExit(*UIW_WINDOW::windowManager, events), 0);
-    EXPECT_EQ(events.Pending(), 0u);
-    EXPECT_EQ(ConfirmExit(*UIW_WINDOW::windowManager, events), -7);
-    UI_EVENT event;
-    ASSERT_TRUE(events.Get(event, false));
-    EXPECT_EQ(event.type, L_EXIT);
-    EXPECT_THAT(testsupport::boxesSeen(user), testing::Each("Exit Pantrix? | \nExit Pantrix?"));
-}
-
-TEST(ApplicationTest, MissingOrDefectiveStoresAreCriticalErrors)
+TEST(ApplicationTest, MissingOrDefectiveStoresAreCriticalErrorsAndClosingAsksFirst)
 {
     testsupport::GuiWorld world;
     fs::path folder = searchOnly(world, {"p_direct.z_t"});
@@ -80,6 +48,7 @@ TEST(ApplicationTest, MissingOrDefectiveStoresAreCriticalErrors)
     searchOnly(world, {"p_servic.z_t"});
     fs::remove(folder / "p_direct.z_t");
     ZAF_SERVICE_MANAGER services;
+    EXPECT_EQ(UIW_WINDOW::windowManager->GetExitFunction(), &ConfirmExit);
     ScriptedUser user;
     user.answer("Error", "OK").answer("Error!", "OK");
     EXPECT_EQ(RunGuarded(*application(),
@@ -94,11 +63,20 @@ TEST(ApplicationTest, MissingOrDefectiveStoresAreCriticalErrors)
                              return 0;
                          }),
               storeDefectExitCode);
+    EXPECT_EQ(counter.beeps, 2);
+    auto& events = *UIW_WINDOW::eventManager;
+    user.answer("Exit Pantrix?", "No").answer("Exit Pantrix?", "Yes");
+    EXPECT_EQ(ConfirmExit(*UIW_WINDOW::windowManager, events), 0);
+    EXPECT_EQ(events.Pending(), 0u);
+    EXPECT_EQ(ConfirmExit(*UIW_WINDOW::windowManager, events), -7);
+    UI_EVENT event;
+    ASSERT_TRUE(events.Get(event, false));
+    EXPECT_EQ(event.type, L_EXIT);
     EXPECT_THAT(testsupport::boxesSeen(user),
                 testing::ElementsAre(
                     "Error | Critical Error!  The file \"p_direct.z_t\" cannot be located.",
-                    "Error! | The window \"NO_SUCH_WINDOW\" is missing from ROBJECTS.DAT."));
-    EXPECT_EQ(counter.beeps, 2);
+                    "Error! | The window \"NO_SUCH_WINDOW\" is missing from ROBJECTS.DAT.",
+                    "Exit Pantrix? | \nExit Pantrix?", "Exit Pantrix? | \nExit Pantrix?"));
 }
 
 // The store is looked for in the working directory, the program's directory, then ZINC_PATH.
