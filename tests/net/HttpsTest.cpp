@@ -34,21 +34,18 @@ const fs::path& certificates()
 }
 
 // tools/registration_server.py over TLS with the certificate named, or plain HTTP for "".
-class RegistrationServer
+struct RegistrationServer
 {
-public:
     RegistrationServer(const fs::path& folder, const std::string& certificate)
         : m_files((folder / certificate).string())
     {
-        auto path = [](const fs::path& file) {
-            return QString::fromStdString(file.string());
-        };
         QStringList arguments{REGISTRATION_SERVER_SCRIPT, "--port", "0", "--output",
-                              path(m_files + ".jsonl")};
+                              QString::fromStdString(m_files + ".jsonl")};
+        const QString tls = QString::fromStdString(certificates().string() + "/");
         if (!certificate.empty())
-            arguments << "--tls-cert" << path(certificates() / (certificate + ".pem"))
-                      << "--tls-key" << path(certificates() / "server.key");
-        m_process.setStandardErrorFile(path(m_files + ".log"));
+            arguments << "--tls-cert" << tls + certificate.c_str() + ".pem"
+                      << "--tls-key" << tls + "server.key";
+        m_process.setStandardErrorFile(QString::fromStdString(m_files + ".log"));
         m_process.start("python3", arguments);
     }
     ~RegistrationServer()
@@ -69,7 +66,6 @@ public:
         return read.isError() ? "" : read.value();
     }
 
-private:
     std::string m_files;
     QProcess m_process;
     int m_port = 0;
@@ -129,11 +125,7 @@ TEST_F(HttpsTest, RegistrationArrivesAsTheBuyerTypedIt)
             QString expected = values[i].empty() ? QStringLiteral("none") : ui::fromAnsi(values[i]);
             EXPECT_EQ(registration.value(keys[i]).toString(), expected) << keys[i];
         }
-        EXPECT_EQ(registration.value("userAgent").toString().toStdString(),
-                  std::string(config::productName) + " v" + config::productVersion);
     }
-    EXPECT_EQ(QJsonDocument::fromJson(lines[0]).object().value("host").toString().toStdString(),
-              plain.hostPort("127.0.0.1"));
 }
 
 TEST_F(HttpsTest, ConnectionsThatCannotBeTrustedAreRefused)
