@@ -88,14 +88,10 @@ TEST(ProgramTest, FindsItsStoreInItsDirectoryOrThroughZincPathOrExitsWithMinusOn
     fs::copy_file(REGISTER_UI_EXECUTABLE, world.programDir() / "register-ui");
     world.writeFile(world.programDir() / "rdate", "1/1/1"); // nothing to ask on this run
     fs::create_directories(zinc);
-    auto run = [&](const QString& zincPath, const char* program = "register") {
-        QProcess process;
+    auto run = [&](const std::string& zincPath, const char* program = "register") {
+        testsupport::ScopedEnv zincEnv("ZINC_PATH", zincPath), pathEnv("PATH", "/usr/bin:/bin");
+        QProcess process; // offscreen, as the test itself runs
         process.setWorkingDirectory(QString::fromStdString(world.root().string()));
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("PATH", "/usr/bin:/bin");
-        environment.insert("ZINC_PATH", zincPath);
-        process.setProcessEnvironment(environment);
         process.start(QString::fromStdString((world.programDir() / program).string()), {});
         EXPECT_TRUE(process.waitForFinished(60000));
         return process.exitCode();
@@ -105,7 +101,7 @@ TEST(ProgramTest, FindsItsStoreInItsDirectoryOrThroughZincPathOrExitsWithMinusOn
     EXPECT_EQ(world.readFile(world.programDir() / "rdate"), "1/1/1") << "rdate is not looked at";
     const fs::path store = fs::path(testsupport::binaryDirectory()) / "ROBJECTS.DAT";
     fs::copy_file(store, zinc / "ROBJECTS.DAT");
-    const QString zincPath = QString::fromStdString("/nowhere;" + zinc.string());
+    const std::string zincPath = "/nowhere;" + zinc.string();
     EXPECT_EQ(run(zincPath), 0);
     world.writeFile(world.programDir() / "ROBJECTS.DAT", "not a store");
     EXPECT_EQ(run(zincPath), 255) << "the program's directory comes before ZINC_PATH";
