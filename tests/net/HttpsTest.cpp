@@ -14,8 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Made afresh beside the test program: tools/make_certificates.sh's CA and server.pem, then with
-// the same key certificates that have expired, name another host, and sign themselves.
+// make_certificates.sh's CA and server.pem; with its key: expired, other-host, self-signed.
 const fs::path& certificates()
 {
     static const fs::path folder = [] {
@@ -85,8 +84,7 @@ protected:
     testsupport::ScopedEnv trust{"SSL_CERT_FILE", (certificates() / "ca.pem").string()};
 };
 
-// The largest request the form can cause, full of escaped characters and bytes above 127, arrives
-// exactly, in the clear and over TLS, by name and by address.
+// The largest request, full of escapes and bytes above 127, arrives exactly over HTTP and HTTPS.
 TEST_F(HttpsTest, RegistrationArrivesAsTheBuyerTypedIt)
 {
     const char* keys[] = {
@@ -102,10 +100,8 @@ TEST_F(HttpsTest, RegistrationArrivesAsTheBuyerTypedIt)
             values.back() += characters[(field + i) % characters.size()];
     }
     values[9] = "123456";
-    std::string os = "OS: ";
-    for (int i = 0; i < 37; ++i)
-        os += "/\xE9";
-    values.insert(values.end(), {"7/4/1999", "6.993", os, "Pantrix Morsels", "1"});
+    values.insert(values.end(),
+                  {"7/4/1999", "6.993", "OS: " + std::string(74, '/'), "Pantrix Morsels", "1"});
     std::string information;
     for (const auto& value : values)
         information += "\r\n" + value;

@@ -57,8 +57,7 @@ TEST(NetManagerNamesTest, ReplyFileNamesAndServerAddresses)
 
 using NetManagerTest = nettest::RegistrationTest;
 
-// Every reply stored byte for byte, with the count shown; otherwise no file, no count, and a
-// message for a failed connection (none for a peer that stops taking the request).
+// Every reply stored byte for byte and counted; otherwise no file, and a message if not connected.
 TEST_F(NetManagerTest, StoresTheWholeReplyOrNothing)
 {
     std::mt19937 generator(1234);

@@ -18,10 +18,8 @@
 
 namespace nettest {
 
-// A real socket peer on 127.0.0.1 serving one connection on its own thread. Hold keeps the
-// connection open after the reply; Dribble sends a byte every 50 ms. No thread serves the others:
-// Deaf never accepts (the kernel takes the request until its buffers are full), Refuse does not
-// listen, and NeverAccept's one place in the queue is taken, so no connection is ever made.
+// A real peer on 127.0.0.1 for one connection. Deaf never accepts, Refuse does not listen, and
+// NeverAccept's one place in the queue is taken; a thread serves the others.
 class LoopbackServer
 {
 public:
