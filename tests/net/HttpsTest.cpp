@@ -70,9 +70,8 @@ struct RegistrationServer
     int m_port = 0;
 };
 
-class HttpsTest : public nettest::RegistrationTest
+struct HttpsTest : nettest::RegistrationTest
 {
-protected:
     void send(const std::string& server, const std::string& information = "\nZo\xEB\nSmith\n1")
     {
         testsupport::ScopedEnv env("REGISTER_SERVER", server);

@@ -120,9 +120,8 @@ inline std::string requestFor(const std::string& host, const std::string& path)
 }
 
 // A registration in a world of its own; a message the scripted user does not expect fails it.
-class RegistrationTest : public ::testing::Test
+struct RegistrationTest : ::testing::Test
 {
-protected:
     RegistrationTest() { programDirectory = world.files().programDir().string(); }
     ~RegistrationTest() override
     {
