@@ -33,93 +33,59 @@ std::string progressFor(const char* megabytes)
 
 TEST(NetManagerNamesTest, ReplyFileNamesAndServerAddresses)
 {
-    const std::tuple<const char*, const char*, const char*> names[] = {
-        // The extension comes from the last dot of the query.
-        {"/storeregistrants.php3?firstname=Ann&version=6.993&os=OS%3A+Unknown", "storereg.993",
-         "storereg.993"},
-        {"/short", "short.", "short."},
-        {"file.tar.gz", "file.gz", "file.gz"},  // no slash: the base is the whole path
-        {"/dir.v2/file", "file.v2", "file.v2"}, // the extension stops at a "/"
-        {"/x.p?a", "x.p?a", "x.p.HTM"},         // a "?" in the name: cut there, ".HTM" appended
-    };
-    for (const auto& [path, local, reply] : names) {
-        EXPECT_EQ(NetManager::LocalFileName(path), local) << path;
-        EXPECT_EQ(NetManager::replyFileNameFor(path), reply) << path;
-    }
+    // Up to 8 characters of the name, "." and up to 3 after the last dot of the path, query
+    // included, stopping at a "/"; a "?" in that cuts it and ".HTM" is appended.
+    const std::pair<const char*, const char*> names[] = {
+        {"/storeregistrants.php3?firstname=Ann&version=6.993&os=OS%3A+Unknown", "storereg.993"},
+        {"/short", "short."},
+        {"file.tar.gz", "file.gz"},
+        {"/dir.v2/file", "file.v2"},
+        {"/x.p?a", "x.p.HTM"}};
+    for (const auto& [path, name] : names)
+        EXPECT_EQ(NetManager::replyFileNameFor(path), name) << path;
     EXPECT_EQ(NetManager::requestText("register.example:80", "/"),
               nettest::requestFor("register.example", "/"))
         << "the Host header leaves out the default port";
-    const std::pair<const char*, const char*> servers[] = {
-        {"https://register.example", "register.example"},
-        {"http://10.0.0.1:443", "10.0.0.1:443"},
-        {"ftp://register.example", ""},
-        {"https://", ""},
-        {"https://register.example/path", ""},
-        {"https://user@register.example", ""},
-        {"register.example\r\nX-Injected: 1", ""},
-    };
-    for (auto [server, hostHeader] : servers) {
-        auto address = NetManager::parseServer(server);
-        EXPECT_EQ(address ? address->hostHeader() : "", hostHeader) << server;
-    }
+    EXPECT_EQ(NetManager::parseServer("https://register.example").value().hostHeader(),
+              "register.example");
+    EXPECT_EQ(NetManager::parseServer("http://10.0.0.1:443").value().hostHeader(), "10.0.0.1:443");
+    for (const char* server :
+         {"ftp://register.example", "https://", "https://register.example/path",
+          "https://user@register.example", "register.example\r\nX-Injected: 1"})
+        EXPECT_FALSE(NetManager::parseServer(server)) << server;
 }
 
-struct NetManagerTest : nettest::RegistrationTest
-{
-    NetManagerTest() { replyFileName = "untouched"; }
-};
+using NetManagerTest = nettest::RegistrationTest;
 
-TEST_F(NetManagerTest, StoresTheWholeReplyAndShowsTheCount)
+// Every reply stored byte for byte and counted; otherwise no file, and a message if not connected.
+TEST_F(NetManagerTest, StoresTheWholeReplyOrNothing)
 {
     std::mt19937 generator(1234);
     std::string binary(70001, '\0');
     for (char& byte : binary)
         byte = static_cast<char>(generator() & 0xFF);
-    const std::tuple<const char*, Behaviour, std::string, const char*> cases[] = {
-        {"server closes at once", Behaviour::CloseAtOnce, "", "0.000"},
-        {"1234567 bytes", Behaviour::Reply, std::string(1234567, 'r'), "1.235"},
-        {"random binary", Behaviour::Reply, binary, "0.070"},
-        {"no line end", Behaviour::Reply, std::string(4999, 'x'), "0.005"},
-        {"never answers", Behaviour::Hold, "", "0.000"},
-    };
-    for (const auto& [name, behaviour, reply, megabytes] : cases) {
-        SCOPED_TRACE(name);
-        LoopbackServer server(behaviour, reply);
-        auto start = Clock::now();
-        NetManager exchange(server.host(), "/reply.txt");
-        if (behaviour == Behaviour::Hold) { // ends at the receive time limit
-            auto elapsed = millisecondsSince(start);
-            EXPECT_GE(elapsed, nettest::ShortTimeLimits::limitMs);
-            EXPECT_LT(elapsed, nettest::ShortTimeLimits::limitMs + 3000);
-        }
-        EXPECT_EQ(replyFileName, "reply.txt");
-        ASSERT_TRUE(world.files().exists("reply.txt"));
-        EXPECT_TRUE(world.files().readFile("reply.txt") == reply) << "the reply, byte for byte";
-        EXPECT_EQ(progressText(), progressFor(megabytes));
-        fs::remove("reply.txt");
-        ui::StatusWindow(nullptr, nullptr);
-    }
-}
-
-// A message for a failed connection, none for a peer that stops taking the request.
-TEST_F(NetManagerTest, ExchangesEndedBeforeTheReplyLeaveNoFile)
-{
-    LoopbackServer refusing(Behaviour::Refuse), unanswered(Behaviour::NeverAccept),
-        deaf(Behaviour::StopReading);
     // Far more than the socket buffers of both ends hold.
-    const std::string path = "/reply.txt?" + std::string(32 * 1024 * 1024, 'a');
-    const std::string refused = std::to_string(ECONNREFUSED), timedOut = std::to_string(ETIMEDOUT);
-    const std::pair<std::string, std::string> cases[] = {
+    const std::string longPath = "/reply.txt?" + std::string(32 * 1024 * 1024, 'a');
+    // Server, its reply, the host to use instead, megabytes shown (null: no file), message box.
+    const std::tuple<Behaviour, std::string, std::string, const char*, std::string> cases[] = {
+        {Behaviour::CloseAtOnce, "", "", "0.000", ""},
+        {Behaviour::Reply, std::string(1234567, 'r'), "", "1.235", ""},
+        {Behaviour::Reply, binary, "", "0.070", ""},
+        {Behaviour::Hold, "", "", "0.000", ""}, // ends at the receive time limit
         // Under the reserved ".invalid"; the "!" makes the resolver refuse the name at once.
-        {"no-such-host!.invalid", "no-such-host!.invalid | Could not get IP address!"},
-        {"127.0.0.1:99999", "NetManager | Not a server address: \"127.0.0.1:99999\" (expected "
-                            "https://host[:port] or http://host[:port])."},
-        {refusing.host(), "NetManager | " + refused + " Error connecting socket!!"},
-        {unanswered.host(), "NetManager | " + timedOut + " Error connecting socket!!"},
-        {deaf.host(), ""},
+        {Behaviour::Refuse, "", "no-such-host!.invalid", nullptr,
+         "no-such-host!.invalid | Could not get IP address!"},
+        {Behaviour::Refuse, "", "127.0.0.1:99999", nullptr,
+         "NetManager | Not a server address: \"127.0.0.1:99999\" (expected https://host[:port] or "
+         "http://host[:port])."},
+        {Behaviour::NeverAccept, "", "", nullptr,
+         "NetManager | " + std::to_string(ETIMEDOUT) + " Error connecting socket!!"},
+        {Behaviour::Deaf, "", "", nullptr, ""},
     };
-    for (const auto& [host, box] : cases) {
-        SCOPED_TRACE(host);
+    for (const auto& [behaviour, reply, named, megabytes, box] : cases) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(behaviour) << " " << named);
+        LoopbackServer server(behaviour, reply);
+        replyFileName = "untouched";
         std::size_t seen = user.sightings().size();
         QString title = QString::fromStdString(box.substr(0, box.find(" | ")));
         if (!box.empty())
@@ -131,48 +97,45 @@ TEST_F(NetManagerTest, ExchangesEndedBeforeTheReplyLeaveNoFile)
                          })
                 .answer(title, "OK");
         auto start = Clock::now();
-        NetManager exchange(host, path);
+        NetManager exchange(named.empty() ? server.host() : named,
+                            behaviour == Behaviour::Deaf ? longPath : "/reply.txt");
         EXPECT_LT(millisecondsSince(start), 5000);
         ASSERT_TRUE(user.finished());
         auto boxes = testsupport::boxesSeen(user);
         EXPECT_EQ(boxes.size() > seen ? boxes.back() : "", box);
-        EXPECT_TRUE(fs::is_empty("."));
-        EXPECT_EQ(replyFileName, "untouched");
-        EXPECT_EQ(ui::CurrentStatusWindow(), nullptr);
+        EXPECT_EQ(replyFileName, megabytes ? "reply.txt" : "untouched");
+        EXPECT_EQ(progressText(), megabytes ? progressFor(megabytes) : "");
+        ASSERT_EQ(fs::is_empty("."), !megabytes);
+        EXPECT_TRUE(!megabytes || world.files().readFile("reply.txt") == reply) << "byte for byte";
+        fs::remove("reply.txt");
+        ui::StatusWindow(nullptr, nullptr);
     }
 }
 
-TEST_F(NetManagerTest, ReplyFilesThatCannotBeWritten)
+// A reply that cannot be stored, or that comes too slowly, ends the exchange early.
+TEST_F(NetManagerTest, ReplyFilesThatCannotBeWrittenAndDribblingServers)
 {
-    // An older "reply" that cannot be replaced must not pass for the answer to this request.
-    fs::create_directory("reply.txt");
+    fs::create_directory("reply.txt"); // an older "reply" that cannot be replaced is not this one
     {
         LoopbackServer server(Behaviour::Reply, "Success");
         NetManager exchange(server.host(), "/reply.txt");
-        EXPECT_EQ(server.request(), nettest::requestFor(server.host(), "/reply.txt"));
     }
     EXPECT_EQ(replyFileName, "");
-    EXPECT_TRUE(fs::is_directory("reply.txt"));
     EXPECT_EQ(ui::CurrentStatusWindow(), nullptr);
-    // The server stays open: only the failed write can end the exchange early.
     fs::remove("reply.txt");
     fs::create_symlink("/dev/full", "reply.txt");
-    NetManager::setTimeLimits({1000, 20000});
-    LoopbackServer server(Behaviour::Hold, std::string(100000, 'w'));
+    NetManager::setTimeLimits({1000, 20000}); // the server stays open: the failed write ends it
+    LoopbackServer holding(Behaviour::Hold, std::string(100000, 'w'));
     auto start = Clock::now();
-    NetManager exchange(server.host(), "/reply.txt");
-    EXPECT_LT(millisecondsSince(start), 10000) << "ends at the failed write, not at the time limit";
-    EXPECT_EQ(replyFileName, "reply.txt");
+    NetManager full(holding.host(), "/reply.txt");
+    EXPECT_LT(millisecondsSince(start), 10000);
     EXPECT_EQ(progressText(), progressFor("0.000")) << "nothing was stored";
-}
-
-// Every byte within the receive limit, but the whole exchange cut off at its own limit.
-TEST_F(NetManagerTest, DribblingServerEndsAtTheExchangeLimit)
-{
+    // Every byte within the receive limit, but the whole exchange cut off at its own limit.
+    fs::remove("reply.txt");
     NetManager::setTimeLimits({250, 250, 400});
     LoopbackServer dribbling(Behaviour::Dribble, std::string(100, 'd')); // 5 s in all
-    auto start = Clock::now();
-    NetManager exchange(dribbling.host(), "/reply.txt");
+    start = Clock::now();
+    NetManager slow(dribbling.host(), "/reply.txt");
     EXPECT_GE(millisecondsSince(start), 400);
     EXPECT_LT(millisecondsSince(start), 1500);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-// Shared by the HTTP client's tests: a scripted peer on 127.0.0.1, short limits, the request.
+// Shared by the HTTP client's tests: a scripted peer, short limits, the request.
 
 #include "net/NetManager.h"
 #include "registrant/ProgramRecord.h"
@@ -8,9 +8,7 @@
 
 #include "BuildConfig.h"
 
-#include <atomic>
 #include <cstring>
-#include <future>
 #include <thread>
 
 #include <arpa/inet.h>
@@ -20,9 +18,8 @@
 
 namespace nettest {
 
-// A real socket peer serving one connection on its own thread. Hold keeps the connection open
-// after the reply; StopReading reads nothing; NeverAccept never answers the connection attempt;
-// Dribble sends a byte every 50 ms.
+// A real peer on 127.0.0.1 for one connection. Deaf never accepts, Refuse does not listen, and
+// NeverAccept's one place in the queue is taken; a thread serves the others.
 class LoopbackServer
 {
 public:
@@ -31,18 +28,15 @@ public:
         Reply,
         CloseAtOnce,
         Hold,
-        StopReading,
+        Dribble,
+        Deaf,
         Refuse,
-        NeverAccept,
-        Dribble
+        NeverAccept
     };
 
     explicit LoopbackServer(Behaviour behaviour, std::string reply = {})
-        : m_behaviour(behaviour), m_reply(std::move(reply)), m_request(m_promise.get_future())
+        : m_behaviour(behaviour), m_reply(std::move(reply))
     {
-        int small = 4096; // inherited by the connection: a client sending far more soon blocks
-        if (behaviour == Behaviour::StopReading)
-            ::setsockopt(m_socket, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -53,30 +47,27 @@ public:
         m_port = ntohs(address.sin_port);
         if (behaviour == Behaviour::Refuse)
             return;
-        // A backlog of 0 holds one connection; the filler takes that place.
-        EXPECT_EQ(::listen(m_socket, behaviour == Behaviour::NeverAccept ? 0 : 8), 0);
+        ::listen(m_socket, behaviour == Behaviour::NeverAccept ? 0 : 8);
         if (behaviour == Behaviour::NeverAccept)
             EXPECT_EQ(::connect(m_filler, raw, length), 0) << std::strerror(errno);
-        else
+        else if (behaviour != Behaviour::Deaf)
             m_thread = std::thread([this] { serve(); });
     }
     ~LoopbackServer()
     {
-        ::shutdown(m_socket, SHUT_RDWR); // ends the wait for a connection
-        if (m_thread.joinable())
-            m_thread.join();
-        for (int fd : {m_socket, m_filler, m_held})
+        request();
+        for (int fd : {m_socket, m_filler})
             ::close(fd);
     }
 
     std::string host() const { return "127.0.0.1:" + std::to_string(m_port); }
-    bool connected() const { return m_connected; }
-    // What the connection sent, once served (waiting up to 5 s).
+    // What the connection sent ("" when none came), once it has ended.
     std::string request()
     {
-        return m_request.wait_for(std::chrono::seconds(5)) == std::future_status::ready
-                   ? m_request.get()
-                   : "";
+        ::shutdown(m_socket, SHUT_RDWR); // ends the wait for a connection
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_request;
     }
 
 private:
@@ -85,24 +76,16 @@ private:
         int connection = ::accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC);
         if (connection < 0)
             return;
-        m_connected = true;
-        if (m_behaviour == Behaviour::StopReading) { // closed when the server goes
-            m_held = connection;
-            return;
-        }
         // Reading the request after the end keeps the kernel from answering it with a reset.
         if (m_behaviour == Behaviour::CloseAtOnce)
             ::shutdown(connection, SHUT_WR);
-        std::string request;
         char buffer[4096];
         ssize_t count = 0;
-        while (request.find("\r\n\r\n") == std::string::npos &&
+        while (m_request.find("\r\n\r\n") == std::string::npos &&
                (count = ::read(connection, buffer, sizeof buffer)) > 0)
-            request.append(buffer, static_cast<std::size_t>(count));
+            m_request.append(buffer, static_cast<std::size_t>(count));
         bool dribbles = m_behaviour == Behaviour::Dribble;
-        bool replies = m_behaviour != Behaviour::CloseAtOnce;
-        for (std::size_t sent = 0; replies && sent < m_reply.size();
-             sent += static_cast<std::size_t>(count)) {
+        for (std::size_t sent = 0; sent < m_reply.size(); sent += static_cast<std::size_t>(count)) {
             if (dribbles)
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             if ((count = ::send(connection, m_reply.data() + sent,
@@ -112,18 +95,13 @@ private:
         while (m_behaviour == Behaviour::Hold && ::read(connection, buffer, sizeof buffer) > 0) {
         }
         ::close(connection);
-        m_promise.set_value(request);
     }
 
     Behaviour m_behaviour;
-    std::string m_reply;
+    std::string m_reply, m_request;
     int m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int m_filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int m_held = -1;
     std::uint16_t m_port = 0;
-    std::atomic<bool> m_connected{false};
-    std::promise<std::string> m_promise;
-    std::shared_future<std::string> m_request;
     std::thread m_thread;
 };
 
@@ -142,9 +120,8 @@ inline std::string requestFor(const std::string& host, const std::string& path)
 }
 
 // A registration in a world of its own; a message the scripted user does not expect fails it.
-class RegistrationTest : public ::testing::Test
+struct RegistrationTest : ::testing::Test
 {
-protected:
     RegistrationTest() { programDirectory = world.files().programDir().string(); }
     ~RegistrationTest() override
     {

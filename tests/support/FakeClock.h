@@ -1,7 +1,6 @@
 #pragma once
 
-// A clock installed while it lives. sleep() advances it at once; every tick count read moves it
-// on by a step (1 ms unless set), so a loop polling it until a time limit always ends.
+// Installed while it lives; sleep() advances it at once, and each tick count read by a step.
 
 #include "platform/Clock.h"
 
@@ -18,8 +17,6 @@ public:
         platform::setClock(this);
     }
     ~FakeClock() override { platform::setClock(nullptr); }
-    FakeClock(const FakeClock&) = delete;
-    FakeClock& operator=(const FakeClock&) = delete;
 
     std::uint32_t tickCount() override { return std::exchange(m_tick, m_tick + m_step); }
     platform::Date today() override { return m_today; }

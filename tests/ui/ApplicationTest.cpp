@@ -1,6 +1,5 @@
 #include "tests/support/GuiWorld.h"
 
-#include <QPointer>
 #include <QProcess>
 
 using namespace ui;
@@ -34,38 +33,7 @@ fs::path searchOnly(testsupport::GuiWorld& world, std::initializer_list<const ch
     return folder;
 }
 
-TEST(ApplicationTest, ServiceManagerSetsTitleAndExitFunctionAndTakesTheWindows)
-{
-    testsupport::GuiWorld world;
-    searchOnly(world, {"p_servic.z_t", "p_direct.z_t"});
-    QPointer<QWidget> leftOpen;
-    {
-        ZAF_SERVICE_MANAGER services;
-        EXPECT_EQ(UIW_WINDOW::windowManager->Title(), "On-Line Registration");
-        EXPECT_EQ(UIW_WINDOW::windowManager->GetExitFunction(), &ConfirmExit);
-        services.Add(new ZAF_DIRECTORY_SERVICE);
-        EXPECT_EQ(services.FindService("ZAF_DIRECTORY_SERVICE"), services.FindService(3101));
-        auto* window = new UIW_WINDOW("COUNTRY");
-        UIW_WINDOW::windowManager->Add(window);
-        leftOpen = window->NativeWindow();
-    }
-    EXPECT_TRUE(leftOpen.isNull()) << "windows still on the screen go with the service manager";
-    EXPECT_EQ(UI_ERROR_SYSTEM::errorSystem, nullptr);
-    EXPECT_EQ(UIW_WINDOW::windowManager->GetExitFunction(), nullptr);
-
-    auto& events = *UIW_WINDOW::eventManager;
-    ScriptedUser user;
-    user.answer("Exit Pantrix?", "No").answer("Exit Pantrix?", "Yes");
-    EXPECT_EQ(ConfirmExit(*UIW_WINDOW::windowManager, events), 0);
-    EXPECT_EQ(events.Pending(), 0u);
-    EXPECT_EQ(ConfirmExit(*UIW_WINDOW::windowManager, events), -7);
-    UI_EVENT event;
-    ASSERT_TRUE(events.Get(event, false));
-    EXPECT_EQ(event.type, L_EXIT);
-    EXPECT_THAT(testsupport::boxesSeen(user), testing::Each("Exit Pantrix? | \nExit Pantrix?"));
-}
-
-TEST(ApplicationTest, MissingOrDefectiveStoresAreCriticalErrors)
+TEST(ApplicationTest, MissingOrDefectiveStoresAreCriticalErrorsAndClosingAsksFirst)
 {
     testsupport::GuiWorld world;
     fs::path folder = searchOnly(world, {"p_direct.z_t"});
@@ -80,6 +48,7 @@ TEST(ApplicationTest, MissingOrDefectiveStoresAreCriticalErrors)
     searchOnly(world, {"p_servic.z_t"});
     fs::remove(folder / "p_direct.z_t");
     ZAF_SERVICE_MANAGER services;
+    EXPECT_EQ(UIW_WINDOW::windowManager->GetExitFunction(), &ConfirmExit);
     ScriptedUser user;
     user.answer("Error", "OK").answer("Error!", "OK");
     EXPECT_EQ(RunGuarded(*application(),
@@ -94,11 +63,20 @@ TEST(ApplicationTest, MissingOrDefectiveStoresAreCriticalErrors)
                              return 0;
                          }),
               storeDefectExitCode);
+    EXPECT_EQ(counter.beeps, 2);
+    auto& events = *UIW_WINDOW::eventManager;
+    user.answer("Exit Pantrix?", "No").answer("Exit Pantrix?", "Yes");
+    EXPECT_EQ(ConfirmExit(*UIW_WINDOW::windowManager, events), 0);
+    EXPECT_EQ(events.Pending(), 0u);
+    EXPECT_EQ(ConfirmExit(*UIW_WINDOW::windowManager, events), -7);
+    UI_EVENT event;
+    ASSERT_TRUE(events.Get(event, false));
+    EXPECT_EQ(event.type, L_EXIT);
     EXPECT_THAT(testsupport::boxesSeen(user),
                 testing::ElementsAre(
                     "Error | Critical Error!  The file \"p_direct.z_t\" cannot be located.",
-                    "Error! | The window \"NO_SUCH_WINDOW\" is missing from ROBJECTS.DAT."));
-    EXPECT_EQ(counter.beeps, 2);
+                    "Error! | The window \"NO_SUCH_WINDOW\" is missing from ROBJECTS.DAT.",
+                    "Exit Pantrix? | \nExit Pantrix?", "Exit Pantrix? | \nExit Pantrix?"));
 }
 
 // The store is looked for in the working directory, the program's directory, then ZINC_PATH.
@@ -110,14 +88,10 @@ TEST(ProgramTest, FindsItsStoreInItsDirectoryOrThroughZincPathOrExitsWithMinusOn
     fs::copy_file(REGISTER_UI_EXECUTABLE, world.programDir() / "register-ui");
     world.writeFile(world.programDir() / "rdate", "1/1/1"); // nothing to ask on this run
     fs::create_directories(zinc);
-    auto run = [&](const QString& zincPath, const char* program = "register") {
-        QProcess process;
+    auto run = [&](const std::string& zincPath, const char* program = "register") {
+        testsupport::ScopedEnv zincEnv("ZINC_PATH", zincPath), pathEnv("PATH", "/usr/bin:/bin");
+        QProcess process; // offscreen, as the test itself runs
         process.setWorkingDirectory(QString::fromStdString(world.root().string()));
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
-        environment.insert("PATH", "/usr/bin:/bin");
-        environment.insert("ZINC_PATH", zincPath);
-        process.setProcessEnvironment(environment);
         process.start(QString::fromStdString((world.programDir() / program).string()), {});
         EXPECT_TRUE(process.waitForFinished(60000));
         return process.exitCode();
@@ -127,7 +101,7 @@ TEST(ProgramTest, FindsItsStoreInItsDirectoryOrThroughZincPathOrExitsWithMinusOn
     EXPECT_EQ(world.readFile(world.programDir() / "rdate"), "1/1/1") << "rdate is not looked at";
     const fs::path store = fs::path(testsupport::binaryDirectory()) / "ROBJECTS.DAT";
     fs::copy_file(store, zinc / "ROBJECTS.DAT");
-    const QString zincPath = QString::fromStdString("/nowhere;" + zinc.string());
+    const std::string zincPath = "/nowhere;" + zinc.string();
     EXPECT_EQ(run(zincPath), 0);
     world.writeFile(world.programDir() / "ROBJECTS.DAT", "not a store");
     EXPECT_EQ(run(zincPath), 255) << "the program's directory comes before ZINC_PATH";
