@@ -5,15 +5,14 @@
 #include "registrant/ProgramRecord.h"
 #include "tests/support/GuiWorld.h"
 
-#include <QAbstractButton>
 #include <QPointer>
 
 using namespace ui;
 
 namespace {
 
-// Each window comes up with its preset chosen and is destroyed when it closes. The user chooses
-// a choice (null: none), then leaves by the button of an event, Escape (-1) or the title bar (0).
+// Each window is destroyed when it closes. The user chooses a choice (null: none), then leaves
+// by the button of an event, Escape (-1) or the title bar (0).
 // The country window keeps the choice only on OK and owns the print dialog while it is up; the
 // method window sets exactly one flag (internet, modem, mail, fax), whatever was set before.
 TEST(ChoiceWindowTest, TheChoiceIsStoredOnOkOnly)
@@ -38,11 +37,6 @@ TEST(ChoiceWindowTest, TheChoiceIsStoredOnOkOnly)
         QPointer<QWidget> native = window->NativeWindow();
         EXPECT_EQ(printDialogOwner(), country ? window->NativeWindow() : nullptr);
         ScriptedUser user;
-        user.inspect(name, [country](QWidget* front) {
-            auto* preset = front->findChild<QAbstractButton*>(country ? "USA" : "INTERNET");
-            ASSERT_NE(preset, nullptr);
-            EXPECT_TRUE(preset->isChecked());
-        });
         if (choose)
             user.choose(name, choose);
         if (how > 0)
