@@ -46,7 +46,7 @@ TEST(ReminderRuleTest, StoredDates)
     }
 }
 
-TEST(ReminderFileTest, ReadsAndWritesRdateInTheWorkingDirectory)
+TEST(ReminderFileTest, ReadsAndWritesRdateAndLeavesHostileFilesAlone)
 {
     testsupport::TestWorld world;
     testsupport::FakeClock clock;
@@ -70,13 +70,10 @@ TEST(ReminderFileTest, ReadsAndWritesRdateInTheWorkingDirectory)
     EXPECT_EQ(decideReminder(), Reminder::FirstRun);
     WriteReminderDate();
     EXPECT_TRUE(fs::is_directory("rdate"));
-}
 
-// Named pipes nobody writes to and devices that never end are no settings or reminder files,
-// nor is a settings file over its bound; none of them is waited for or written to.
-TEST(HostileFilesTest, OnlyBoundedRegularFilesAreReadAndStaleTemporariesGo)
-{
-    testsupport::TestWorld world;
+    // Named pipes nobody writes to and devices that never end are no settings or reminder files,
+    // nor is a settings file over its bound; none of them is waited for or written to.
+    fs::remove("rdate");
     const fs::path ini = world.windowsDir() / "REGISTER.INI";
     ASSERT_EQ(::mkfifo(ini.c_str(), 0600) | ::mkfifo("rdate", 0600), 0);
     EXPECT_EQ(GetPrivateProfileStringA("modem", "DialString", "ATD", "REGISTER.INI"), "ATD");
@@ -96,8 +93,8 @@ TEST(HostileFilesTest, OnlyBoundedRegularFilesAreReadAndStaleTemporariesGo)
 
     // A writer killed before its rename leaves its temporary file; the next write removes it,
     // but not the one of a writer still at work.
-    const std::string killed = ".oldinfo.tmp2147483646-0";
-    const std::string working = ".oldinfo.tmp" + std::to_string(::getppid()) + "-0";
+    const std::string killed = ".oldinfo.tmp2147483646-0",
+                      working = ".oldinfo.tmp" + std::to_string(::getppid()) + "-0";
     world.writeFile(killed, "half");
     world.writeFile(working, "half");
     ASSERT_FALSE(sys::replaceFile("oldinfo", "whole").isError());
