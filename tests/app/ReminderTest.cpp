@@ -18,11 +18,9 @@ using namespace std::string_literals;
 
 namespace {
 
-// Today is 15 June 2024 in the table.
 TEST(ReminderRuleTest, StoredDates)
 {
-    // 14 and 15 days ago; whatever the bytes, each field is the number its leading digits spell
-    // (no sign, up to a zero byte, within 48 bytes).
+    // 14 and 15 days ago; each field is the number its leading digits spell, within 48 bytes.
     const std::string nines(20, '9');
     for (const std::string& rdate :
          {"6/1/2024"s, "6/15/99999"s, " 6/\t1/ 2024\r\n"s, nines + "/" + nines + "/" + nines})
@@ -35,7 +33,6 @@ TEST(ReminderRuleTest, StoredDates)
     // Month 13 is January of the next year: 10 January 2024, ten days before today.
     EXPECT_EQ(decideReminderFrom("13/10/2023", 2024, 1, 20), Reminder::NotDue);
 
-    // Day numbers count calendar days.
     using namespace std::chrono;
     const auto offset = dayNumber(1900, 1, 1) - sys_days(1900y / 1 / 1).time_since_epoch().count();
     for (sys_days day = 1899y / 12 / 1; day < 2101y / 3 / 1; day += days(1)) {
@@ -71,8 +68,7 @@ TEST(ReminderFileTest, ReadsAndWritesRdateAndLeavesHostileFilesAlone)
     WriteReminderDate();
     EXPECT_TRUE(fs::is_directory("rdate"));
 
-    // Named pipes nobody writes to and devices that never end are no settings or reminder files,
-    // nor is a settings file over its bound; none of them is waited for or written to.
+    // Pipes, endless devices and over-long settings files are neither waited for nor written.
     fs::remove("rdate");
     const fs::path ini = world.windowsDir() / "REGISTER.INI";
     ASSERT_EQ(::mkfifo(ini.c_str(), 0600) | ::mkfifo("rdate", 0600), 0);
@@ -91,8 +87,7 @@ TEST(ReminderFileTest, ReadsAndWritesRdateAndLeavesHostileFilesAlone)
     world.writeFile(ini, "[a]\nk=1\n;" + std::string(4 << 20, ' '));
     EXPECT_EQ(GetPrivateProfileIntA("a", "k", 7, "REGISTER.INI"), 7);
 
-    // A writer killed before its rename leaves its temporary file; the next write removes it,
-    // but not the one of a writer still at work.
+    // A dead writer's temporary file goes with the next write; a live writer's stays.
     const std::string killed = ".oldinfo.tmp2147483646-0",
                       working = ".oldinfo.tmp" + std::to_string(::getppid()) + "-0";
     world.writeFile(killed, "half");

@@ -24,7 +24,7 @@ protected:
     testsupport::FakeClock clock;
 };
 
-TEST_F(SettingsTest, DefaultsWithoutRegisterIniAndValuesCutToTheirFields)
+TEST_F(SettingsTest, DefaultsWithoutRegisterIniAndValuesFromIt)
 {
     clock.setToday(2026, 12, 4);
     EXPECT_EQ(ReadSettings(programRecord), 1);
@@ -51,10 +51,8 @@ TEST_F(SettingsTest, DefaultsWithoutRegisterIniAndValuesCutToTheirFields)
               std::string(75, 'x') + "|" + std::string(74, 'x') + "|04-JUL-99|5551234|9,");
     EXPECT_EQ(std::vector<int>({s.Installed, s.ComPort, s.IRQ, s.CallWaiting}),
               std::vector<int>({0, 2, 5, 1}));
-}
 
-TEST_F(SettingsTest, InitStringsGoTogetherModeIsPulseAndDateHasNineCharacters)
-{
+    // The init strings go together, Mode is Pulse or not, Date has nine characters.
     clock.setToday(2000, 1, 9);
     const std::string hayes = "AT&FE1Q0V1&C1&D2S0=0|AT&B1|", today = "|09-JAN-00";
     const std::string cases[][2] = {
@@ -69,7 +67,7 @@ TEST_F(SettingsTest, InitStringsGoTogetherModeIsPulseAndDateHasNineCharacters)
         {"[user]\r\nMode=Pulses", hayes + "0" + today},
     };
     for (const auto& [ini, expected] : cases) {
-        const auto& s = read(ini + "\r\n");
+        read(ini + "\r\n");
         EXPECT_EQ(s.InitString.str() + "|" + s.InitString2.str() + "|" + std::to_string(s.Mode) +
                       "|" + s.Date.str(),
                   expected)
@@ -112,8 +110,7 @@ TEST_F(SettingsTest, RemoveAutoStartEntry)
     EXPECT_FALSE(world.exists(world.windowsDir() / "WIN.INI"));
 }
 
-// The user's own file in the Windows directory wins; without it, the maker's copy in the first
-// system settings folder that holds one. A relative folder is no place at all.
+// The user's own file wins, else the first system folder's copy; a relative folder is none.
 TEST_F(SettingsTest, OwnFileWinsThenTheFirstSystemFolderThatHoldsOne)
 {
     const auto first = world.root() / "first", second = world.root() / "second";

@@ -73,7 +73,7 @@ Lines withDetails(Lines page, int greeting)
     return page;
 }
 
-TEST(PageLayoutTest, FaxAndMailPagesLineByLine)
+TEST(PageLayoutTest, FaxAndMailPagesLineByLineAndPlaced)
 {
     const Lines fax = withDetails(
         {{0, std::string("FFFFFF      A      X    X      Please FAX this form to:  ") +
@@ -109,18 +109,16 @@ TEST(PageLayoutTest, FaxAndMailPagesLineByLine)
     mail.back().second = "I DO NOT want my name put on any other mailing list.";
     mail.emplace_back(42, foldIn);
     EXPECT_EQ(linesOf(mailPageLayout(sampleRecord(), {2024, 12, 25})), mail);
-}
 
-TEST(PageLayoutTest, LinesArePlacedByLineNumberAndLineHeight)
-{
     EXPECT_EQ(lineHeightOf(45, 5), 50) << "the external leading adds to the font's height";
-    const auto fax = placeLines(faxPageLayout(sampleRecord(), independenceDay), 50),
-               mail = placeLines(mailPageLayout(sampleRecord(), independenceDay), 50);
-    ASSERT_EQ(fax.size(), 22u);
-    ASSERT_FALSE(mail.empty());
-    EXPECT_EQ(std::vector({fax[0].y, fax[8].y, fax.back().y, mail.back().y}),
-              std::vector({0, 800, 1550, 2100})); // FFFFFF, Name:, OS:, fold in
-    for (const PlacedLine& line : fax)
+    const auto faxPlaced = placeLines(faxPageLayout(sampleRecord(), independenceDay), 50),
+               mailPlaced = placeLines(mailPageLayout(sampleRecord(), independenceDay), 50);
+    ASSERT_EQ(faxPlaced.size(), 22u);
+    ASSERT_FALSE(mailPlaced.empty());
+    EXPECT_EQ(
+        std::vector({faxPlaced[0].y, faxPlaced[8].y, faxPlaced.back().y, mailPlaced.back().y}),
+        std::vector({0, 800, 1550, 2100})); // FFFFFF, Name:, OS:, fold in
+    for (const PlacedLine& line : faxPlaced)
         EXPECT_EQ(line.x, 25);
 }
 

@@ -114,8 +114,7 @@ TEST_F(DataWindowTest, CancelAsksOnlyYesClosesAndOkWritesTheFile)
     user->press("DATA_WINDOW", CANCEL_EVENT).answer("Registration", "No");
     look([](QWidget*) { EXPECT_EQ(registrationCancelled, 1); });
     user->press("DATA_WINDOW", CANCEL_EVENT).closeByTitleBar("Registration");
-    // Characters outside Windows-1252 (Chinese, emoji) are refused as they are typed; pasted text
-    // never breaks the record or the file, even where the definition allows more than it holds.
+    // Non-Windows-1252 characters are refused as typed; pasted text is cut to the record, cleaned.
     fill("", {{"FIRST_NAME", QStringLiteral("Zoë")},
               {"CITY", QStringLiteral("北京Köln😀")},
               {"PURCHASED_FROM", "Store 2001"}});
@@ -171,10 +170,8 @@ TEST_F(DataWindowTest, CancelAsksOnlyYesClosesAndOkWritesTheFile)
     EXPECT_EQ(oldinfo(), previous);
 }
 
-// Each window is destroyed when it closes. The user chooses a choice (null: none), then leaves
-// by the button of an event, Escape (-1) or the title bar (0).
-// The country window keeps the choice only on OK and owns the print dialog while it is up; the
-// method window sets exactly one flag (internet, modem, mail, fax), whatever was set before.
+// A choice (null: none), then the button of an event, Escape (-1) or the title bar (0). The country
+// window keeps the choice on OK only; the method window sets exactly one flag.
 TEST(ChoiceWindowTest, TheChoiceIsStoredOnOkOnly)
 {
     testsupport::GuiWorld world;
