@@ -30,7 +30,6 @@ TEST(FreeGiftTest, WhereTheCdIsFoundAndWhenTheInstallerRuns)
             {"D", "cd", "", "", {offer}, true, true},
             {"d\r\n", "", "Insert CD", "cd", {offer, insertD}, true, true},
             {"D", "", "Error!", "cd", {offer, insertD, missing}, true, true},
-            {"D", "", "", "", {offer, insertD, missing}, false, false},
             {nullptr, "", "", "", {offer, noLetter, missing}, false, false},
             {"E", "cd", "Insert CD", "drive D", {offer, insertE}, true, true}, // read on every look
             {"d", "cd noexec", "", "", {offer, noLaunch}, false, true},
@@ -80,7 +79,6 @@ TEST(FreeGiftTest, WhereTheCdIsFoundAndWhenTheInstallerRuns)
         EXPECT_EQ(files.exists(trace), installerRuns);
         EXPECT_EQ(files.exists("remindo.flg") ? files.readFile("remindo.flg") : "-",
                   flagged ? "Launch Remindo Install" : "-");
-        EXPECT_EQ(cdDriveLetter, drive ? 'D' : '\0');
         EXPECT_EQ(files.readFile(files.windowsDir() / "WIN.INI"),
                   "[windows]\r\nrun=C:\\TOOLS\\CLOCK.EXE\r\n");
         EXPECT_EQ(platform::SetErrorMode(0), platform::SEM_FAILCRITICALERRORS);
