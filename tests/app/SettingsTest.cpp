@@ -10,8 +10,6 @@ namespace {
 class SettingsTest : public ::testing::Test
 {
 protected:
-    void TearDown() override { resetProgramState(); }
-
     const RegistrationSettings& read(const std::string& registerIni)
     {
         resetProgramState();
