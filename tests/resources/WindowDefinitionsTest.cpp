@@ -34,8 +34,7 @@ TEST(WindowDefinitions, DialogsCarryTheControlsAndPropertiesTheCodeReads)
     }
     std::vector<std::tuple<QString, const char*, const char*, QVariant>> properties = {
         {"DATA_WINDOW", "PHONE", "inputMask", QString("(999) 999-9999")},
-        {"DATA_WINDOW", "COUNTRY", "nonSelectable", true},
-    };
+        {"DATA_WINDOW", "COUNTRY", "nonSelectable", true}};
     const std::pair<const char*, int> lengths[] = {
         {"FIRST_NAME", 74},     {"LAST_NAME", 149},      {"STREET", 149},
         {"CITY", 74},           {"STATE", 74},           {"ZIP", 74},
