@@ -148,7 +148,7 @@ TEST_F(FlowTest, FailedInternetAttemptThenNoToRetryThenYesToPrintDeliversTheMail
     acceptThanksAndGift();
     run();
     EXPECT_THAT(pageText(), AllOf(HasSubstr("< fold back here >"), HasSubstr("Dear Ann, thank you"),
-                                  Not(HasSubstr("FAX"))))
+                                  HasSubstr("I DO NOT want my name"), Not(HasSubstr("FAX"))))
         << "the mail-in page";
     EXPECT_THAT(boxes(), IsSupersetOf(std::vector<std::string>{
                              "Information | Please connect to the internet now...\nClick "
