@@ -202,7 +202,7 @@ TEST_F(PrintedFormsTest, BothPagesReachAPdfFileWholeAndInPlace)
     EXPECT_NEAR(top["Name:"] - top["FFFFFF"], 16 * lineHeight, 0.5);
     EXPECT_GE(top["Address:"] - top["Name:"], 1.5 * lineHeight);
     // The position is the top of the text cell, not the baseline.
-    EXPECT_NEAR(top["FFFFFF"], printableTop, lineHeight / 4);
+    EXPECT_NEAR(top["FFFFFF"], printableTop, 0.5);
 }
 
 TEST_F(PrintedFormsTest, CancelledOrFailedPrintingIsNotSentAndSaysSo)
