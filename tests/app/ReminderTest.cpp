@@ -1,5 +1,7 @@
 #include "app/Reminder.h"
 
+#include "platform/Profile.h"
+#include "platform/System.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/TestWorld.h"
 
@@ -7,37 +9,30 @@
 
 #include <chrono>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
+using namespace platform;
 using namespace std::string_literals;
 
 namespace {
 
-// Today is 15 June 2024 in the table.
 TEST(ReminderRuleTest, StoredDates)
 {
-    const auto Due = Reminder::Due, NotDue = Reminder::NotDue;
-    // 14 and 15 days ago; whatever the bytes, each field is the number its leading digits spell
-    // (no sign, up to a zero byte, within 48 bytes).
-    const std::pair<std::string, Reminder> cases[] = {{"6/1/2024", NotDue},
-                                                      {"5/31/2024", Due},
-                                                      {"1/1/1", Reminder::Restart},
-                                                      {"6/0/2024", Due},
-                                                      {"0/0/0", Due},
-                                                      {"6/15/99999", NotDue},
-                                                      {"", Due},
-                                                      {" 6/\t1/ 2024\r\n", NotDue},
-                                                      {"-6/1/2024", Due}};
-    for (const auto& [rdate, expected] : cases)
-        EXPECT_EQ(decideReminderFrom(rdate, 2024, 6, 15), expected) << rdate;
-    for (const std::string& rdate : {"6/1/20"s + '\0' + "24", "\x01\xff\x00\x7f/\x80/\xfe"s,
-                                     "6/1/" + std::string(44, ' ') + "2024"})
-        EXPECT_EQ(decideReminderFrom(rdate, 2024, 6, 15), Due) << testing::PrintToString(rdate);
+    // 14 and 15 days ago; each field is the number its leading digits spell, within 48 bytes.
     const std::string nines(20, '9');
-    EXPECT_EQ(decideReminderFrom(nines + "/" + nines + "/" + nines, 2024, 6, 15), NotDue);
+    for (const std::string& rdate :
+         {"6/1/2024"s, "6/15/99999"s, " 6/\t1/ 2024\r\n"s, nines + "/" + nines + "/" + nines})
+        EXPECT_EQ(decideReminderFrom(rdate, 2024, 6, 15), Reminder::NotDue) << rdate;
+    for (const std::string& rdate :
+         {"5/31/2024"s, "6/0/2024"s, "0/0/0"s, ""s, "-6/1/2024"s, "6/1/20"s + '\0' + "24",
+          "\x01\xff\x00\x7f/\x80/\xfe"s, "6/1/" + std::string(44, ' ') + "2024"})
+        EXPECT_EQ(decideReminderFrom(rdate, 2024, 6, 15), Reminder::Due)
+            << testing::PrintToString(rdate);
     // Month 13 is January of the next year: 10 January 2024, ten days before today.
-    EXPECT_EQ(decideReminderFrom("13/10/2023", 2024, 1, 20), NotDue);
+    EXPECT_EQ(decideReminderFrom("13/10/2023", 2024, 1, 20), Reminder::NotDue);
 
-    // Day numbers count calendar days.
     using namespace std::chrono;
     const auto offset = dayNumber(1900, 1, 1) - sys_days(1900y / 1 / 1).time_since_epoch().count();
     for (sys_days day = 1899y / 12 / 1; day < 2101y / 3 / 1; day += days(1)) {
@@ -48,7 +43,7 @@ TEST(ReminderRuleTest, StoredDates)
     }
 }
 
-TEST(ReminderFileTest, ReadsAndWritesRdateInTheWorkingDirectory)
+TEST(ReminderFileTest, ReadsAndWritesRdateAndLeavesHostileFilesAlone)
 {
     testsupport::TestWorld world;
     testsupport::FakeClock clock;
@@ -63,8 +58,7 @@ TEST(ReminderFileTest, ReadsAndWritesRdateInTheWorkingDirectory)
     EXPECT_NE(fs::status("rdate").permissions() & fs::perms::owner_write, fs::perms::none);
 
     // A read-only rdate counts as missing and stays as it is; so does a folder.
-    fs::permissions("rdate",
-                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions("rdate", fs::perms(0444));
     EXPECT_EQ(decideReminder(), Reminder::FirstRun);
     WriteReminderDate();
     EXPECT_EQ(world.readFile("rdate"), "12/31/2031");
@@ -73,6 +67,34 @@ TEST(ReminderFileTest, ReadsAndWritesRdateInTheWorkingDirectory)
     EXPECT_EQ(decideReminder(), Reminder::FirstRun);
     WriteReminderDate();
     EXPECT_TRUE(fs::is_directory("rdate"));
+
+    // Pipes, endless devices and over-long settings files are neither waited for nor written.
+    fs::remove("rdate");
+    const fs::path ini = world.windowsDir() / "REGISTER.INI";
+    ASSERT_EQ(::mkfifo(ini.c_str(), 0600) | ::mkfifo("rdate", 0600), 0);
+    EXPECT_EQ(GetPrivateProfileStringA("modem", "DialString", "ATD", "REGISTER.INI"), "ATD");
+    EXPECT_FALSE(WritePrivateProfileStringA("modem", "ComPort", "2", "REGISTER.INI"));
+    EXPECT_EQ(decideReminder(), Reminder::FirstRun);
+    WriteReminderDate();
+    EXPECT_TRUE(fs::is_fifo("rdate"));
+    fs::remove(ini);
+    fs::create_symlink("/dev/zero", ini);
+    EXPECT_EQ(GetPrivateProfileIntA("modem", "ComPort", 3, "REGISTER.INI"), 3);
+    fs::remove(ini);
+    const std::string value(1 << 20, 'x');
+    world.writeFile(ini, "[a]\nk=" + value + "\n");
+    EXPECT_EQ(GetPrivateProfileStringA("a", "k", "", "REGISTER.INI", 2 << 20), value);
+    world.writeFile(ini, "[a]\nk=1\n;" + std::string(4 << 20, ' '));
+    EXPECT_EQ(GetPrivateProfileIntA("a", "k", 7, "REGISTER.INI"), 7);
+
+    // A dead writer's temporary file goes with the next write; a live writer's stays.
+    const std::string killed = ".oldinfo.tmp2147483646-0",
+                      working = ".oldinfo.tmp" + std::to_string(::getppid()) + "-0";
+    world.writeFile(killed, "half");
+    world.writeFile(working, "half");
+    ASSERT_FALSE(sys::replaceFile("oldinfo", "whole").isError());
+    EXPECT_FALSE(fs::exists(killed));
+    EXPECT_TRUE(fs::exists(working));
 }
 
 } // namespace
