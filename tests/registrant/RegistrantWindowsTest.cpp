@@ -77,7 +77,7 @@ TEST_F(DataWindowTest, MandatoryFieldsAreCheckedInOrder)
         {countryUsa, "CITY", "", "City", "CITY"},
         {countryUsa, "STATE ZIP", "", "State", "STATE"},
         {countryOther, "ZIP", "", "Country", "COUNTRY"},
-        {countryUsa, "ZIP", "", "Zip Code", "ZIP"},
+        {countryUsa, "ZIP", "5551234", "Zip Code", "ZIP"},
         {countryUsa, "", "5551234", "Phone Number", "PHONE"},
         {countryUsa, "", "555123456", "Phone Number", "PHONE"}};
     for (const auto& [country, skip, text, label, field] : cases) {
