@@ -73,8 +73,7 @@ struct WatchingDesktop : platform::Desktop
         previous->pumpMessages(0);
         ui::UIW_WINDOW* window = ui::CurrentStatusWindow();
         if (window && window->Get(3)) {
-            QString text = window->Get(3)->Widget()->property("text").toString();
-            std::string shown = (window->Title() + " | " + text).toStdString();
+            std::string shown = window->Title().toStdString() + " | " + window->Get(3)->DataGet();
             if (statusTexts.empty() || statusTexts.back() != shown) {
                 statusTexts.push_back(shown);
                 statusTicks.push_back(clock->now());

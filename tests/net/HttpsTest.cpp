@@ -9,7 +9,6 @@
 #include <QProcess>
 
 using nettest::LoopbackServer;
-using Behaviour = nettest::LoopbackServer::Behaviour;
 namespace fs = std::filesystem;
 
 namespace {
@@ -47,11 +46,7 @@ struct RegistrationServer
         m_process.setStandardErrorFile(QString::fromStdString(m_files + ".log"));
         m_process.start("python3", arguments);
     }
-    ~RegistrationServer()
-    {
-        m_process.terminate();
-        m_process.waitForFinished();
-    }
+    ~RegistrationServer() { m_process.terminate(), m_process.waitForFinished(); }
     std::string hostPort(const char* host = "localhost")
     {
         while (m_port == 0 && (m_process.canReadLine() || m_process.waitForReadyRead(20000)))
@@ -127,7 +122,8 @@ TEST_F(HttpsTest, ConnectionsThatCannotBeTrustedAreRefused)
     const fs::path& root = world.files().root();
     RegistrationServer expired(root, "expired"), otherHost(root, "other-host"),
         selfSigned(root, "self-signed");
-    LoopbackServer stalling(Behaviour::Hold), closing(Behaviour::CloseAtOnce);
+    LoopbackServer stalling(LoopbackServer::Behaviour::Hold),
+        closing(LoopbackServer::Behaviour::CloseAtOnce);
     const std::string unverified = "The server's certificate could not be verified: ";
     const std::string insecure = "Could not make a secure connection to the server: ";
     const std::pair<std::string, std::string> cases[] = {

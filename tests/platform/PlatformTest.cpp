@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 using namespace platform;
-using testsupport::ScopedEnv;
 using testsupport::TestWorld;
 namespace fs = std::filesystem;
 
@@ -51,7 +50,7 @@ TEST(DosDevices, DrivesComPortsTheWindowsDirectoryAndProgramStarts)
         {"", "/data", "/h", "/data/pantrix/windows"},
         {std::nullopt, "relative", "/h/", "/h/.local/share/pantrix/windows"}};
     for (const auto& [windir, dataHome, home, expected] : dirs) {
-        ScopedEnv a("WINDIR", windir), b("XDG_DATA_HOME", dataHome), c("HOME", home);
+        testsupport::ScopedEnv a("WINDIR", windir), b("XDG_DATA_HOME", dataHome), c("HOME", home);
         EXPECT_EQ(GetWindowsDirectoryA(), expected);
     }
 

@@ -1,5 +1,6 @@
 #include "tests/support/GuiWorld.h"
 
+#include <QPointer>
 #include <QProcess>
 
 using namespace ui;
@@ -47,7 +48,7 @@ TEST(ApplicationTest, MissingOrDefectiveStoresAreCriticalErrorsAndClosingAsksFir
 
     searchOnly(world, {"p_servic.z_t"});
     fs::remove(folder / "p_direct.z_t");
-    ZAF_SERVICE_MANAGER services;
+    std::optional<ZAF_SERVICE_MANAGER> services(std::in_place);
     EXPECT_EQ(UIW_WINDOW::windowManager->GetExitFunction(), &ConfirmExit);
     ScriptedUser user;
     user.answer("Error", "OK").answer("Error!", "OK");
@@ -77,6 +78,12 @@ TEST(ApplicationTest, MissingOrDefectiveStoresAreCriticalErrorsAndClosingAsksFir
                     "Error | Critical Error!  The file \"p_direct.z_t\" cannot be located.",
                     "Error! | The window \"NO_SUCH_WINDOW\" is missing from ROBJECTS.DAT.",
                     "Exit Pantrix? | \nExit Pantrix?", "Exit Pantrix? | \nExit Pantrix?"));
+    auto* leftOpen = new UIW_WINDOW("COUNTRY");
+    UIW_WINDOW::windowManager->Add(leftOpen);
+    QPointer<QWidget> native = leftOpen->NativeWindow();
+    services.reset();
+    EXPECT_TRUE(native.isNull()) << "windows still on the screen go with the service manager";
+    EXPECT_EQ(UI_ERROR_SYSTEM::errorSystem, nullptr);
 }
 
 // The store is looked for in the working directory, the program's directory, then ZINC_PATH.

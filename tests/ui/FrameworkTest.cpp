@@ -4,20 +4,18 @@
 #include <QApplication>
 
 using namespace ui;
-namespace fs = std::filesystem;
-using testing::ElementsAre;
 
 namespace {
 
 TEST(FrameworkTest, StoreRefusesFilesItCannotUse)
 {
-    EXPECT_THAT(UI_PATH::SplitList("/a;/b:/c;;/d"), ElementsAre("/a", "/b", "/c", "/d"));
+    EXPECT_THAT(UI_PATH::SplitList("/a;/b:/c;;/d"), testing::ElementsAre("/a", "/b", "/c", "/d"));
     testsupport::GuiWorld world;
-    const fs::path dir = world.files().programDir();
+    const std::filesystem::path dir = world.files().programDir();
     EXPECT_NE(ResourceStore("ROBJECTS.DAT", UI_PATH({"/nowhere"})).Error(), 0);
     // Garbage, and a store cut short anywhere, are refused.
-    std::string whole =
-        world.files().readFile(fs::path(testsupport::binaryDirectory()) / "ROBJECTS.DAT");
+    std::string whole = world.files().readFile(
+        std::filesystem::path(testsupport::binaryDirectory()) / "ROBJECTS.DAT");
     world.files().writeFile(dir / "ROBJECTS.DAT", "not a store");
     EXPECT_NE(ResourceStore("ROBJECTS.DAT", UI_PATH({dir.string()})).Error(), 0);
     for (std::size_t size = 0; size < whole.size(); size += size + 61 < whole.size() ? 61 : 1) {
