@@ -81,7 +81,7 @@ TEST_F(SettingsTest, RemoveAutoStartEntry)
         {"C:\\TOOLS\\CLOCK.EXE C:\\APP\\register.exe", "C:\\TOOLS\\CLOCK.EXE "},
         {"C:\\APP\\REGISTER.EXE", ""},
         {"A.EXE\tC:\\APP\\Register.exe\tB.EXE", "A.EXE\tB.EXE"},
-        {"C:\\APP\\REGISTER.EXE D:\\REGISTER\\AGAIN.EXE", "D:\\REGISTER\\AGAIN.EXE"},
+        {"D:\\REGISTER\\AGAIN.EXE C:\\APP\\REGISTER.EXE", "C:\\APP\\REGISTER.EXE"},
         {"REGISTER.EXE  B.EXE", " B.EXE"}, // only one separator goes
         // 255 characters, as many as the profile buffer holds, and more.
         {"C:\\" + a200 + "\\REGISTER.EXE C:\\" + b31 + ".EXE", "C:\\" + b31 + ".EXE"},

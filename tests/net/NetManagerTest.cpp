@@ -21,13 +21,13 @@ long long millisecondsSince(Clock::time_point start)
 std::string progressText()
 {
     ui::UIW_WINDOW* window = ui::CurrentStatusWindow();
-    return window ? window->Get(3)->DataGet() : std::string();
+    return window ? window->Title().toStdString() + " | " + window->Get(3)->DataGet() : "";
 }
 
 std::string progressFor(const char* megabytes)
 {
-    return std::string("Downloading the Pantrix udpate now...Please Wait.  This may take several "
-                       "minutes.  ") +
+    return std::string("Pantrix Update Status | Downloading the Pantrix udpate now...Please Wait.  "
+                       "This may take several minutes.  ") +
            megabytes + "MB Received.";
 }
 
