@@ -30,6 +30,7 @@ TEST(FreeGiftTest, WhereTheCdIsFoundAndWhenTheInstallerRuns)
             {"D", "cd", "", "", {offer}, true, true},
             {"d\r\n", "", "Insert CD", "cd", {offer, insertD}, true, true},
             {"D", "", "Error!", "cd", {offer, insertD, missing}, true, true},
+            {"D", "", "", "", {offer, insertD, missing}, false, false}, // the CD never comes
             {nullptr, "", "", "", {offer, noLetter, missing}, false, false},
             {"E", "cd", "Insert CD", "drive D", {offer, insertE}, true, true}, // read on every look
             {"d", "cd noexec", "", "", {offer, noLaunch}, false, true},
