@@ -95,8 +95,10 @@ TEST(ProgramTest, FindsItsStoreInItsDirectoryOrThroughZincPathOrExitsWithMinusOn
     fs::copy_file(REGISTER_UI_EXECUTABLE, world.programDir() / "register-ui");
     world.writeFile(world.programDir() / "rdate", "1/1/1"); // nothing to ask on this run
     fs::create_directories(zinc);
+    world.writeFile(world.root() / "path/ROBJECTS.DAT", "not a store"); // PATH comes last
     auto run = [&](const std::string& zincPath, const char* program = "register") {
-        testsupport::ScopedEnv zincEnv("ZINC_PATH", zincPath), pathEnv("PATH", "/usr/bin:/bin");
+        testsupport::ScopedEnv zincEnv("ZINC_PATH", zincPath),
+            pathEnv("PATH", "/usr/bin:/bin:" + (world.root() / "path").string());
         QProcess process; // offscreen, as the test itself runs
         process.setWorkingDirectory(QString::fromStdString(world.root().string()));
         process.start(QString::fromStdString((world.programDir() / program).string()), {});
