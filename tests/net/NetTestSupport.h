@@ -20,9 +20,8 @@ namespace nettest {
 
 // A real peer on 127.0.0.1 for one connection. Deaf never accepts, Refuse does not listen, and
 // NeverAccept's one place in the queue is taken; a thread serves the others.
-class LoopbackServer
+struct LoopbackServer
 {
-public:
     enum class Behaviour
     {
         Reply,
@@ -70,7 +69,6 @@ public:
         return m_request;
     }
 
-private:
     void serve()
     {
         int connection = ::accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC);

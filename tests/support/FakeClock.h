@@ -8,9 +8,8 @@
 
 namespace testsupport {
 
-class FakeClock final : public platform::Clock
+struct FakeClock final : platform::Clock
 {
-public:
     explicit FakeClock(std::uint32_t startTick = 1000) : m_tick(startTick)
     {
         platform::setClock(this);
@@ -24,7 +23,6 @@ public:
     void setToday(int year, int month, int day) { m_today = {year, month, day}; }
     std::uint32_t now() const { return m_tick; } // without moving the clock
 
-private:
     std::uint32_t m_tick;
     platform::Date m_today{2024, 6, 15};
 };

@@ -8,17 +8,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class BeepCounter : public platform::Desktop
+struct BeepCounter : platform::Desktop
 {
-public:
     BeepCounter() : m_previous(platform::desktop()) { platform::setDesktop(this); }
     ~BeepCounter() override { platform::setDesktop(&m_previous); }
     void pumpMessages(std::uint32_t) override {}
     void beep() override { ++beeps; }
     int messageBox(const std::string&, const std::string&, unsigned) override { return 1; }
     int beeps = 0;
-
-private:
     platform::Desktop& m_previous;
 };
 
