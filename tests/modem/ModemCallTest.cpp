@@ -189,6 +189,8 @@ TEST_F(ModemTest, TheSearchThePortAndEachCallThatFails)
     EXPECT_THAT(std::vector(commands.end() - 6, commands.end()),
                 ElementsAre("+++", "ATH", "ATH", "ATE1Q0V1", initialised[1], "ATX4"))
         << "a hang-up after the failed transfer; the cancelled call dials nothing";
+    user.closeByTitleBar(dialing);
+    EXPECT_EQ(modem::DialUpCall(settings, "oldinfo"), modem::Cancelled);
 
     modemtest::blockOtherPorts(world.files(), {});
     EXPECT_EQ(modem::DialUpCall(settings, "oldinfo"), modem::PortError);
