@@ -42,6 +42,7 @@ protected:
     {
         EXPECT_EQ(RunRegistration(*application()), 0);
         EXPECT_TRUE(user.finished()) << user.stepsLeft() << " steps left";
+        EXPECT_EQ(CurrentStatusWindow(), nullptr) << "the progress window closed";
     }
     std::vector<std::string> boxes() const { return testsupport::boxesSeen(user); }
     std::string file(const char* name) { return world.readFile(name); }
