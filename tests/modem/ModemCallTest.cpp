@@ -106,7 +106,8 @@ std::vector<int> portsOpenedBy(const testsupport::TestWorld& world,
     alignas(inotify_event) char buffer[8192]; // room for every event here
     auto* event = reinterpret_cast<inotify_event*>(buffer);
     for (ssize_t left = ::read(watch, buffer, sizeof buffer); left > 0;) {
-        opened.push_back(std::atoi(event->name));
+        if (event->len > 0) // not the folder itself
+            opened.push_back(std::atoi(event->name));
         left -= sizeof(inotify_event) + event->len;
         event = reinterpret_cast<inotify_event*>(event->name + event->len);
     }
